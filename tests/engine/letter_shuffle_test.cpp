@@ -1,0 +1,113 @@
+#include "engine/letter_shuffle.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <random>
+
+#include "engine/reference.hpp"
+#include "test_support.hpp"
+
+namespace textquirl {
+namespace {
+
+using testing::CountingSource;
+using testing::ZeroSource;
+
+StringArray letters(std::u16string_view text) {
+  StringArray arr(1);
+  for (const char16_t c : text) arr.emplace_back(1, c);
+  return arr;
+}
+
+TEST(pick_index, CoversOneToN) {
+  EXPECT_EQ(pick_index(0.0f, 1), 1u);
+  EXPECT_EQ(pick_index(0.0f, 5), 1u);
+  EXPECT_EQ(pick_index(0.5f, 5), 3u);
+  EXPECT_EQ(pick_index(0.99999994f, 5), 5u);  // largest float below 1
+  // The product is formed in double precision: (1 - 2^-24) * 2^30 + 1.
+  EXPECT_EQ(pick_index(0.99999994f, 1u << 30), std::size_t{(1u << 30) - 63});
+  // A faulty source cannot push the index out of range.
+  EXPECT_EQ(pick_index(1.0f, 5), 5u);
+  EXPECT_EQ(pick_index(-0.5f, 5), 1u);
+  EXPECT_EQ(pick_index(std::numeric_limits<float>::quiet_NaN(), 5), 1u);
+}
+
+TEST(DefaultRandom, IsPortableAndFixedAtStart) {
+  // mt19937's first output from seed 5489 is 3499211612.
+  DefaultRandom a;
+  EXPECT_EQ(a.next(), static_cast<float>(3499211612u >> 8) * 0x1p-24f);
+
+  DefaultRandom unseeded, explicit_default(DefaultRandom::kDefaultSeed), other(1);
+  int differs = 0;
+  for (int i = 0; i < 1000; ++i) {
+    const float x = unseeded.next();
+    ASSERT_EQ(x, explicit_default.next());
+    ASSERT_GE(x, 0.0f);
+    ASSERT_LT(x, 1.0f);
+    differs += x != other.next();
+  }
+  EXPECT_GT(differs, 990);
+}
+
+TEST(verwurschteln, ConsumesItsArgument) {
+  ZeroSource zero;
+  StringArray arr = letters(u"abc");
+  EXPECT_EQ(verwurschteln(arr, zero), u"abc");
+  EXPECT_EQ(arr, StringArray{u""});
+  EXPECT_EQ(zero.draws, 3u);
+
+  // Nothing to shuffle: nothing drawn.
+  ZeroSource none;
+  EXPECT_EQ(verwurschteln(arr, none), u"");
+  EXPECT_EQ(none.draws, 0u);
+  EXPECT_EQ(arr, StringArray{u""});
+}
+
+TEST(verwurschteln, IsAPermutationOfTheElements) {
+  CountingSource random;
+  // Repeated letters, as in the inside of "Kaffee".
+  StringArray arr = letters(u"affe");
+  std::u16string out = verwurschteln(arr, random);
+  std::u16string sorted = out;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, u"aeff");
+  // Elements are moved whole.
+  arr = {u"", u"e\u0301", u"\U0001F600", u"x"};
+  out = verwurschteln(arr, random);
+  EXPECT_EQ(out.size(), 5u);
+  EXPECT_NE(out.find(u"e\u0301"), std::u16string::npos);
+  EXPECT_NE(out.find(u"\U0001F600"), std::u16string::npos);
+}
+
+TEST(verwurschteln, TwoElementsComeOutInEitherOrderEquallyOften) {
+  CountingSource random;
+  int ab = 0;
+  constexpr int kRounds = 20000;
+  for (int i = 0; i < kRounds; ++i) {
+    StringArray arr = letters(u"ab");
+    ab += verwurschteln(arr, random) == u"ab";
+  }
+  EXPECT_NEAR(ab, kRounds / 2, kRounds / 50);  // about 7 standard deviations
+}
+
+TEST(verwurschteln, DrawsLikeTheTextbookVersion) {
+  // Short and long arrays (the long ones take the tree-based path), each
+  // from the same start: same results, same number of draws.
+  std::mt19937 gen(4);
+  for (const std::size_t n : {1u, 2u, 3u, 10u, 95u, 96u, 97u, 200u, 1000u, 4099u}) {
+    for (int round = 0; round < 5; ++round) {
+      StringArray arr(1);
+      for (std::size_t i = 0; i < n; ++i) arr.push_back(std::u16string(1 + gen() % 2, static_cast<char16_t>(u'A' + gen() % 50)));
+      StringArray copy = arr;
+      CountingSource fast_random(gen()), slow_random = fast_random;
+      ASSERT_EQ(verwurschteln(arr, fast_random), reference::verwurschteln(copy, slow_random)) << n;
+      ASSERT_EQ(fast_random.draws, n);
+      ASSERT_EQ(slow_random.draws, n);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace textquirl
