@@ -1,0 +1,312 @@
+// Tests of the main window on Qt's offscreen platform: layout, the scramble
+// command with the real clipboard, failures, and the link labels.
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "engine/scramble.hpp"
+#include "ui/main_window.hpp"
+
+namespace {
+
+using textquirl::Form1;
+
+// Records the addresses handed to QDesktopServices::openUrl.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  std::vector<QUrl> urls;
+
+ public slots:
+  void open(const QUrl& url) { urls.push_back(url); }
+};
+
+template <typename T>
+T* control(Form1& form, const char* name) {
+  T* widget = form.findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(widget, nullptr) << name;
+  return widget;
+}
+
+QString clipboard_text() { return QGuiApplication::clipboard()->text(); }
+
+void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+
+std::u16string to_u16(const QString& s) { return std::u16string(s.utf16(), s.utf16() + s.size()); }
+
+QString from_u16(const std::u16string& s) {
+  return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+// What the clipboard should hold for the engine's result on `input`.
+QString expected_clipboard(const std::u16string& engine_result) {
+  return from_u16(engine_result).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+const char16_t kLongText[] =
+    u"Nach einer Studie der Universität Cambridge ist es nicht wichtig, in welcher "
+    u"Reihenfolge die Buchstaben in einem Wort stehen; wichtig ist nur, dass der "
+    u"erste und der letzte Buchstabe an der richtigen Stelle sind.";
+
+TEST(Form1, LayoutCaptionsAndStyle) {
+  Form1 form;
+
+  // window
+  EXPECT_EQ(form.objectName(), QStringLiteral("Form1"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Textquirl"));
+  EXPECT_EQ(form.size(), QSize(546, 437));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+  const QList<QSize> icon_sizes = form.windowIcon().availableSizes();
+  EXPECT_TRUE(icon_sizes.contains(QSize(16, 16)));
+  EXPECT_TRUE(icon_sizes.contains(QSize(32, 32)));
+
+  // geometry of every control
+  auto* text1 = control<QPlainTextEdit>(form, "Text1");
+  auto* command1 = control<QPushButton>(form, "Command1");
+  auto* label1 = control<QLabel>(form, "Label1");
+  auto* label2 = control<QLabel>(form, "Label2");
+  auto* label3 = control<QLabel>(form, "Label3");
+  ASSERT_TRUE(text1 && command1 && label1 && label2 && label3);
+  EXPECT_EQ(text1->geometry(), QRect(8, 8, 529, 369));
+  EXPECT_EQ(command1->geometry(), QRect(8, 384, 529, 33));
+  EXPECT_EQ(label1->geometry(), QRect(16, 420, 137, 17));
+  EXPECT_EQ(label3->geometry(), QRect(152, 420, 137, 17));
+  EXPECT_EQ(label2->geometry(), QRect(304, 420, 233, 17));
+
+  // text box and captions
+  EXPECT_TRUE(text1->toPlainText().isEmpty());
+  EXPECT_EQ(text1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(command1->text(), QStringLiteral("Verwurschteln und in Zwischenablage kopieren"));
+  EXPECT_EQ(label2->text(), QStringLiteral("http://example.org/computer/programme/"));
+  EXPECT_EQ(label3->text(), QStringLiteral("(info@example.org)"));
+  EXPECT_FALSE(label1->text().isEmpty());
+
+  // link labels: blue, underlined, centred, pointing hand; Label1 plain
+  for (QLabel* link : {label2, label3}) {
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(link->font().family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 8.25);
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_EQ(link->font().weight(), QFont::Normal);
+    EXPECT_FALSE(QFontInfo(link->font()).fixedPitch());
+    EXPECT_TRUE(link->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+  }
+  EXPECT_EQ(label1->font(), form.font());
+  EXPECT_FALSE(label1->font().underline());
+  EXPECT_NE(label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  for (QWidget* w : std::initializer_list<QWidget*>{text1, command1})
+    EXPECT_EQ(w->font(), form.font());
+
+  // the link captions fit their labels
+  EXPECT_LE(label2->fontMetrics().horizontalAdvance(label2->text()), label2->width());
+  EXPECT_LE(label3->fontMetrics().horizontalAdvance(label3->text()), label3->width());
+}
+
+TEST(Form1, FocusAndTabOrder) {
+  Form1 form;
+  auto* text1 = control<QPlainTextEdit>(form, "Text1");
+  auto* command1 = control<QPushButton>(form, "Command1");
+  ASSERT_TRUE(text1 && command1);
+
+  // the tab chain runs Text1, Command1, Label1, Label2, Label3
+  QStringList chain;
+  const QStringList names = {QStringLiteral("Text1"), QStringLiteral("Command1"),
+                             QStringLiteral("Label1"), QStringLiteral("Label2"),
+                             QStringLiteral("Label3")};
+  QWidget* w = text1;
+  do {
+    if (names.contains(w->objectName())) chain << w->objectName();
+    w = w->nextInFocusChain();
+  } while (w != text1);
+  EXPECT_EQ(chain, names);
+
+  // Text1 has the focus first; Tab moves between the two focusable controls
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(QApplication::focusWidget(), text1);
+  QTest::keyClick(text1, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), command1);
+  EXPECT_TRUE(text1->toPlainText().isEmpty());
+  QTest::keyClick(command1, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), text1);
+}
+
+TEST(Command1_Click, PutsScrambledTextOnClipboard) {
+  // a click scrambles the whole text and leaves Text1 as typed
+  {
+    Form1 form;
+    auto* text1 = control<QPlainTextEdit>(form, "Text1");
+    ASSERT_TRUE(text1);
+    text1->insertPlainText(from_u16(kLongText));
+    click(control<QPushButton>(form, "Command1"));
+    textquirl::DefaultRandom random;
+    const QString expected = expected_clipboard(textquirl::scramble(kLongText, random));
+    EXPECT_EQ(clipboard_text(), expected);
+    EXPECT_NE(expected, from_u16(kLongText));
+    EXPECT_EQ(text1->toPlainText(), from_u16(kLongText));
+  }
+
+  // an empty box leaves the empty text on the clipboard
+  {
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    Form1 form;
+    click(control<QPushButton>(form, "Command1"));
+    EXPECT_EQ(clipboard_text(), QString());
+  }
+
+  // several lines: the engine sees CR LF for Enter and Shift+Enter alike,
+  // keeps no-break spaces, and the clipboard gets "\n"
+  {
+    Form1 form;
+    auto* text1 = control<QPlainTextEdit>(form, "Text1");
+    ASSERT_TRUE(text1);
+    std::u16string seen;
+    form.set_scrambler([&seen](std::u16string_view text) {
+      seen = text;
+      return std::u16string(u"Zeile eins \r\nZeile zwei");
+    });
+    text1->insertPlainText(QStringLiteral("Grüße\u00A0aus"));
+    QTest::keyClick(text1, Qt::Key_Return);
+    text1->insertPlainText(QStringLiteral("Köln"));
+    QTest::keyClick(text1, Qt::Key_Return, Qt::ShiftModifier);
+    text1->insertPlainText(QStringLiteral("und Bonn"));
+    QTest::keyClick(text1, Qt::Key_Return);
+    click(control<QPushButton>(form, "Command1"));
+    EXPECT_EQ(seen, std::u16string(u"Grüße\u00A0aus\r\nKöln\r\nund Bonn\r\n"));
+    EXPECT_EQ(clipboard_text(), QStringLiteral("Zeile eins \nZeile zwei"));
+  }
+
+  // the real engine on a pasted text of several lines
+  {
+    Form1 form;
+    auto* text1 = control<QPlainTextEdit>(form, "Text1");
+    ASSERT_TRUE(text1);
+    text1->insertPlainText(QStringLiteral("Erste Zeile hier\r\nzweite Zeile dort"));
+    click(control<QPushButton>(form, "Command1"));
+    textquirl::DefaultRandom random;
+    EXPECT_EQ(clipboard_text(),
+              expected_clipboard(textquirl::scramble(u"Erste Zeile hier\r\nzweite Zeile dort", random)));
+    EXPECT_TRUE(clipboard_text().contains(QStringLiteral(" \nz")));
+  }
+}
+
+TEST(Command1_Click, SequenceAfterFreshStartRepeats) {
+  auto three_presses = [] {
+    Form1 form;
+    control<QPlainTextEdit>(form, "Text1")->insertPlainText(from_u16(kLongText));
+    QStringList results;
+    for (int i = 0; i < 3; ++i) {
+      click(control<QPushButton>(form, "Command1"));
+      results << clipboard_text();
+    }
+    return results;
+  };
+  const QStringList first = three_presses();
+  EXPECT_EQ(three_presses(), first);
+
+  // the n-th press equals the engine's n-th scramble from the default start
+  textquirl::DefaultRandom random;
+  QStringList engine;
+  for (int i = 0; i < 3; ++i) engine << expected_clipboard(textquirl::scramble(kLongText, random));
+  EXPECT_EQ(first, engine);
+  EXPECT_NE(first[0], first[1]);
+}
+
+TEST(Command1_Click, FailureShowsMessageAndKeepsClipboard) {
+  struct Case {
+    std::function<std::u16string(std::u16string_view)> scrambler;
+    QString reason;
+  };
+  const std::vector<Case> cases = {
+      {[](std::u16string_view) -> std::u16string { throw std::bad_alloc(); },
+       QStringLiteral("Der Text ist zu groß für den verfügbaren Speicher.")},
+      {[](std::u16string_view) -> std::u16string { throw std::runtime_error("Wort kaputt"); },
+       QStringLiteral("Wort kaputt")},
+      {[](std::u16string_view) -> std::u16string { throw 42; },
+       QStringLiteral("unbekannter Fehler")},
+  };
+  for (const Case& c : cases) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("alter Inhalt"));
+    Form1 form;
+    form.show();
+    auto* text1 = control<QPlainTextEdit>(form, "Text1");
+    ASSERT_TRUE(text1);
+    text1->insertPlainText(QStringLiteral("Mein wertvoller Text"));
+    form.set_scrambler(c.scrambler);
+    click(control<QPushButton>(form, "Command1"));
+
+    auto* box = form.findChild<QMessageBox*>(QStringLiteral("scrambleFailure"));
+    ASSERT_NE(box, nullptr) << c.reason.toStdString();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_TRUE(box->text().contains(c.reason)) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains(QStringLiteral("unverändert")));
+    EXPECT_EQ(clipboard_text(), QStringLiteral("alter Inhalt"));
+    EXPECT_EQ(text1->toPlainText(), QStringLiteral("Mein wertvoller Text"));
+    EXPECT_TRUE(form.isVisible());
+
+    // after closing the message, the window works as before
+    box->accept();
+    form.set_scrambler({});
+    click(control<QPushButton>(form, "Command1"));
+    textquirl::DefaultRandom random;
+    EXPECT_EQ(clipboard_text(), from_u16(textquirl::scramble(u"Mein wertvoller Text", random)));
+  }
+}
+
+TEST(LinkLabels, ClicksOpenAddressesEveryTime) {
+  UrlCatcher catcher;
+  for (const char* scheme : {"http", "https", "mailto"})
+    QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+  Form1 form;
+  const QString before = clipboard_text();
+
+  click(control<QLabel>(form, "Label2"));
+  click(control<QLabel>(form, "Label2"));
+  click(control<QLabel>(form, "Label3"));
+  click(control<QLabel>(form, "Label1"));
+  click(control<QLabel>(form, "Label3"));
+  // a right click opens nothing
+  QTest::mouseClick(control<QLabel>(form, "Label2"), Qt::RightButton);
+
+  const QUrl web(QStringLiteral("http://example.org/computer/programme/"));
+  const QUrl mail(QStringLiteral("mailto:info@example.org"));
+  EXPECT_EQ(catcher.urls, (std::vector<QUrl>{web, web, mail, mail}));
+  EXPECT_EQ(clipboard_text(), before);
+
+  for (const char* scheme : {"http", "https", "mailto"})
+    QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // CTest sets the offscreen platform; test discovery at build time runs
+  // without it and must not need a display either.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
+
+#include "main_window_test.moc"

@@ -1,0 +1,26 @@
+#include "ui/link_label.hpp"
+
+#include <QMouseEvent>
+
+namespace textquirl {
+
+void LinkLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = true;
+    event->accept();
+    return;
+  }
+  QLabel::mousePressEvent(event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && pressed_) {
+    pressed_ = false;
+    event->accept();
+    if (rect().contains(event->position().toPoint())) emit clicked();
+    return;
+  }
+  QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace textquirl

@@ -1,0 +1,61 @@
+// Textquirl's main window: a text box, the button that puts the scrambled
+// text on the clipboard, a copyright line and two link labels.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <QWidget>
+
+#include "engine/random_source.hpp"
+
+class QPlainTextEdit;
+class QPushButton;
+class QLabel;
+
+namespace textquirl {
+
+class LinkLabel;
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Turns a text with CR LF line breaks into its scrambled form. May throw.
+  using Scrambler = std::function<std::u16string(std::u16string_view)>;
+
+  // Builds the window with its fixed layout; Text1 is empty and has the focus.
+  // The window's scrambler draws from a DefaultRandom made here, never seeded.
+  explicit Form1(QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Replaces the scrambler that Command1_Click calls (a seam for tests);
+  // an empty function restores the engine with this window's generator.
+  void set_scrambler(Scrambler scrambler);
+
+ public slots:
+  // Scrambles the whole text of Text1 and puts the result on the clipboard
+  // as plain text. If scrambling fails, shows a message box instead and
+  // leaves the clipboard and Text1 as they were.
+  void Command1_Click();
+  // Opens the maker's web page with the user's default program.
+  void Label2_Click();
+  // Opens a new mail to the maker's address with the user's default program.
+  void Label3_Click();
+
+ private:
+  std::u16string engine_input() const;
+  void show_failure(const QString& reason);
+
+  DefaultRandom random_;
+  Scrambler scrambler_;
+
+  QPlainTextEdit* Text1;
+  QPushButton* Command1;
+  QLabel* Label1;
+  LinkLabel* Label2;
+  LinkLabel* Label3;
+};
+
+}  // namespace textquirl
