@@ -1,0 +1,148 @@
+#include "cli/utf8.hpp"
+
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace textquirl::cli {
+namespace {
+
+constexpr std::size_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// End of the next piece of `utf8` starting at `begin`, at most `max_chunk`
+// bytes long. It is moved back to the start of a sequence so that no valid
+// sequence is cut; after four continuation bytes in a row there is none to
+// protect (the fourth can never be part of a valid sequence), so the cut stays.
+std::size_t utf8_chunk_end(std::string_view utf8, std::size_t begin, std::size_t max_chunk) {
+  std::size_t end = begin + std::min(max_chunk, utf8.size() - begin);
+  if (end == utf8.size()) return end;
+  for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
+    if (!is_continuation(static_cast<unsigned char>(utf8[end - back]))) return end - back;
+  }
+  return end;
+}
+
+// German description of the invalid sequence that starts at `at` and that
+// U8_NEXT ended at `next`; `piece_ends_input` tells whether the end of
+// `piece` is the end of the whole input.
+std::string describe(std::string_view piece, std::size_t at, std::size_t next, bool piece_ends_input) {
+  const auto byte = static_cast<unsigned char>(piece[at]);
+  const auto second = at + 1 < piece.size() ? static_cast<unsigned char>(piece[at + 1]) : 0;
+  const bool second_continues = at + 1 < piece.size() && is_continuation(second);
+  if (is_continuation(byte)) return "Folgebyte ohne vorangehendes Startbyte";
+  if (byte == 0xC0 || byte == 0xC1) return "überlange Kodierung";
+  if (byte >= 0xF5) return "dieses Byte kommt in UTF-8 nicht vor";
+  if (second_continues) {
+    if (byte == 0xE0 && second < 0xA0) return "überlange Kodierung";
+    if (byte == 0xF0 && second < 0x90) return "überlange Kodierung";
+    if (byte == 0xED && second >= 0xA0) return "kodierte UTF-16-Surrogathälfte (U+D800 bis U+DFFF)";
+    if (byte == 0xF4 && second >= 0x90) return "Codepunkt über U+10FFFF";
+  }
+  if (next == piece.size() && piece_ends_input) return "Bytefolge am Ende der Eingabe abgebrochen";
+  return "unvollständige Bytefolge (zu wenige Folgebytes)";
+}
+
+// The error for `piece` = utf8[begin, end), which ICU rejected.
+InvalidUtf8 locate_utf8_error(std::string_view utf8, std::size_t begin, std::size_t end) {
+  const std::string_view piece = utf8.substr(begin, end - begin);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(piece.data());
+  const auto length = static_cast<std::int32_t>(piece.size());
+  std::int32_t i = 0;
+  while (i < length) {
+    const std::int32_t at = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) {
+      return InvalidUtf8(begin + static_cast<std::size_t>(at),
+                         describe(piece, static_cast<std::size_t>(at), static_cast<std::size_t>(i),
+                                  end == utf8.size()));
+    }
+  }
+  return InvalidUtf8(begin, "ungültige Bytefolge");
+}
+
+// Exact UTF-8 length of valid UTF-16 text (a surrogate pair: 2 + 2 bytes).
+std::size_t utf8_length(std::u16string_view utf16) {
+  std::size_t length = 0;
+  for (const char16_t unit : utf16) {
+    length += unit < 0x80 ? 1 : unit < 0x800 ? 2 : U16_IS_SURROGATE(unit) ? 2 : 3;
+  }
+  return length;
+}
+
+std::size_t first_unpaired_surrogate(std::u16string_view piece) {
+  const auto length = static_cast<std::int32_t>(piece.size());
+  std::int32_t i = 0;
+  while (i < length) {
+    const std::int32_t at = i;
+    UChar32 c;
+    U16_NEXT(piece.data(), i, length, c);
+    if (U_IS_SURROGATE(c)) return static_cast<std::size_t>(at);
+  }
+  return 0;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::u16string utf8_to_utf16(std::string_view utf8, std::size_t max_chunk) {
+  max_chunk = std::clamp<std::size_t>(max_chunk, 4, kInt32Max);  // room for any sequence
+  std::u16string out;
+  out.resize(utf8.size());  // never more UTF-16 units than UTF-8 bytes
+  std::size_t written = 0;
+  for (std::size_t begin = 0; begin < utf8.size();) {
+    const std::size_t end = utf8_chunk_end(utf8, begin, max_chunk);
+    const std::size_t room = std::min(out.size() - written, kInt32Max);
+    std::int32_t produced = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8(out.data() + written, static_cast<std::int32_t>(room), &produced,
+                  utf8.data() + begin, static_cast<std::int32_t>(end - begin), &status);
+    if (U_FAILURE(status)) throw locate_utf8_error(utf8, begin, end);
+    written += static_cast<std::size_t>(produced);
+    begin = end;
+  }
+  out.resize(written);
+  return out;
+}
+
+std::string utf16_to_utf8(std::u16string_view utf16, std::size_t max_chunk) {
+  // Up to three bytes per unit must fit ICU's int32_t output length.
+  max_chunk = std::clamp<std::size_t>(max_chunk, 2, kInt32Max / 3);
+  std::string out;
+  out.resize(utf8_length(utf16));
+  std::size_t written = 0;
+  for (std::size_t begin = 0; begin < utf16.size();) {
+    std::size_t end = begin + std::min(max_chunk, utf16.size() - begin);
+    if (end < utf16.size() && U16_IS_LEAD(utf16[end - 1])) --end;  // keep pairs together
+    const std::u16string_view piece = utf16.substr(begin, end - begin);
+    const std::size_t room = std::min(out.size() - written, kInt32Max);
+    std::int32_t produced = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8(out.data() + written, static_cast<std::int32_t>(room), &produced, piece.data(),
+                static_cast<std::int32_t>(piece.size()), &status);
+    if (U_FAILURE(status)) throw InvalidUtf16(begin + first_unpaired_surrogate(piece));
+    written += static_cast<std::size_t>(produced);
+    begin = end;
+  }
+  out.resize(written);
+  return out;
+}
+
+}  // namespace detail
+
+std::u16string utf8_to_utf16(std::string_view utf8) {
+  return detail::utf8_to_utf16(utf8, kInt32Max);
+}
+
+std::string utf16_to_utf8(std::u16string_view utf16) {
+  return detail::utf16_to_utf8(utf16, kInt32Max / 3);
+}
+
+}  // namespace textquirl::cli

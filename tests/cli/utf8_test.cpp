@@ -1,0 +1,152 @@
+#include "cli/utf8.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace textquirl::cli {
+namespace {
+
+using namespace std::string_literals;
+
+struct BadCase {
+  std::string bytes;
+  std::size_t offset;
+  std::string problem_part;
+};
+
+const std::vector<BadCase>& bad_cases() {
+  static const std::vector<BadCase> cases = {
+      {"ab\xC0\xAF", 2, "überlange"},
+      {"\xE0\x80\xAF", 0, "überlange"},
+      {"x\xF0\x8F\xBF\xBF", 1, "überlange"},
+      {"ab\xE2\x82", 2, "am Ende"},
+      {"\xF0\x9F\x98", 0, "am Ende"},
+      {"\xE2\x82x", 0, "unvollständige"},
+      {"a\x80", 1, "Folgebyte"},
+      {"\xC3\xA4\xBF", 2, "Folgebyte"},
+      {"a\xED\xA0\x80", 1, "Surrogat"},
+      {"\xF4\x90\x80\x80", 0, "U+10FFFF"},
+      {"ok\xF8", 2, "nicht vor"},
+      // offsets count bytes, not characters or UTF-16 units
+      {"\xC3\xA4\xF0\x9F\x98\x80\x80", 6, "Folgebyte"},
+      {"\xF0\x9F\x98\x80\x80\x80\x80\x80", 4, "Folgebyte"},
+      {"a\0b\xFF"s, 3, "nicht vor"},
+  };
+  return cases;
+}
+
+TEST(Utf8ToUtf16, DecodesValidText) {
+  EXPECT_EQ(utf8_to_utf16(""), u"");
+  EXPECT_EQ(utf8_to_utf16("Hallo"), u"Hallo");
+  // NUL is an ordinary character
+  EXPECT_EQ(utf8_to_utf16("a\0b"s), u"a\0b"s);
+  // two-, three- and four-byte sequences
+  EXPECT_EQ(utf8_to_utf16("\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"), u"ä€\U0001F600");
+  EXPECT_EQ(utf8_to_utf16("\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
+  // a byte-order mark is decoded like any character; dropping it is the caller's job
+  EXPECT_EQ(utf8_to_utf16("\xEF\xBB\xBF" "a"), u"\uFEFFa");
+}
+
+TEST(Utf8ToUtf16, ReportsFirstInvalidSequence) {
+  for (const BadCase& bad : bad_cases()) {
+    SCOPED_TRACE(testing::PrintToString(bad.bytes));
+    try {
+      utf8_to_utf16(bad.bytes);
+      ADD_FAILURE() << "accepted invalid UTF-8";
+    } catch (const InvalidUtf8& error) {
+      EXPECT_EQ(error.offset(), bad.offset);
+      EXPECT_NE(std::string(error.what()).find(bad.problem_part), std::string::npos) << error.what();
+    }
+  }
+}
+
+// Decoding in pieces must neither cut a valid sequence nor move an error.
+TEST(Utf8ToUtf16, PiecesGiveTheSameResult) {
+  std::vector<std::string> inputs = {"a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80"};
+  for (const BadCase& bad : bad_cases()) inputs.push_back(bad.bytes);
+  for (const std::string& input : inputs) {
+    std::string whole_error;
+    std::u16string whole;
+    try {
+      whole = utf8_to_utf16(input);
+    } catch (const InvalidUtf8& error) {
+      whole_error = std::to_string(error.offset()) + error.what();
+    }
+    for (std::size_t chunk = 4; chunk <= 9; ++chunk) {
+      SCOPED_TRACE(testing::PrintToString(input) + " chunk " + std::to_string(chunk));
+      try {
+        EXPECT_EQ(detail::utf8_to_utf16(input, chunk), whole);
+        EXPECT_EQ(whole_error, "");
+      } catch (const InvalidUtf8& error) {
+        EXPECT_EQ(std::to_string(error.offset()) + error.what(), whole_error);
+      }
+    }
+  }
+}
+
+TEST(Utf16ToUtf8, EncodesAndRejectsUnpairedSurrogates) {
+  EXPECT_EQ(utf16_to_utf8(u"a\0ä€\U0001F600"s), "a\0\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"s);
+  // a pair that straddles a piece boundary stays whole
+  EXPECT_EQ(detail::utf16_to_utf8(u"a\U0001F600b", 2), "a\xF0\x9F\x98\x80" "b");
+  // unpaired surrogates
+  const std::vector<std::pair<std::u16string, std::size_t>> bad = {
+      {u"ab\xD800"s, 2}, {u"\xDC00"s, 0}, {u"a\xD800x"s, 1}, {u"\U0001F600\xDFFF\xD800"s, 2}};
+  for (const auto& [text, offset] : bad) {
+    for (std::size_t chunk : {2u, 3u, 1000u}) {
+      try {
+        detail::utf16_to_utf8(text, chunk);
+        ADD_FAILURE() << "accepted an unpaired surrogate at " << offset;
+      } catch (const InvalidUtf16& error) {
+        EXPECT_EQ(error.offset(), offset);
+      }
+    }
+  }
+}
+
+// An encoder written independently of the code under test.
+void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+TEST(Utf8RoundTrip, RandomValidTextsSurvive) {
+  std::mt19937 random(42);
+  const char32_t limits[] = {0x80, 0x800, 0x10000, 0x110000};
+  for (int round = 0; round < 500; ++round) {
+    std::string utf8;
+    std::size_t units = 0;
+    const int length = std::uniform_int_distribution<int>(0, 40)(random);
+    for (int i = 0; i < length; ++i) {
+      const char32_t limit = limits[random() % 4];
+      char32_t c = std::uniform_int_distribution<char32_t>(0, limit - 1)(random);
+      if (c >= 0xD800 && c <= 0xDFFF) c -= 0x800;
+      append_utf8(utf8, c);
+      units += c >= 0x10000 ? 2 : 1;
+    }
+    const std::size_t chunk = std::uniform_int_distribution<std::size_t>(4, 12)(random);
+    SCOPED_TRACE(testing::PrintToString(utf8) + " chunk " + std::to_string(chunk));
+    const std::u16string utf16 = detail::utf8_to_utf16(utf8, chunk);
+    EXPECT_EQ(utf16.size(), units);
+    EXPECT_EQ(detail::utf16_to_utf8(utf16, chunk), utf8);
+    EXPECT_EQ(utf16_to_utf8(utf8_to_utf16(utf8)), utf8);
+  }
+}
+
+}  // namespace
+}  // namespace textquirl::cli
