@@ -1,0 +1,19 @@
+// Line breaks at the program's edges: input may break lines with LF or CR LF,
+// the engine wants CR LF, and the output breaks lines with LF.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace textquirl::cli {
+
+// Every LF that does not already follow a CR becomes CR LF; CR LF stays and a
+// lone CR is an ordinary character.
+//   to_crlf(u"a\nb\r\nc\rd") == u"a\r\nb\r\nc\rd"
+std::u16string to_crlf(std::u16string_view text);
+
+// Every CR LF becomes LF; a lone CR or LF stays.
+//   crlf_to_lf(u"a\r\nb\rc\r\r\n") == u"a\nb\rc\r\n"
+std::u16string crlf_to_lf(std::u16string_view text);
+
+}  // namespace textquirl::cli
