@@ -1,0 +1,36 @@
+// The command line of textquirl-cli: options and input names.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/random_source.hpp"
+
+namespace textquirl::cli {
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  std::uint32_t seed = DefaultRandom::kDefaultSeed;
+  std::vector<std::string> inputs;  // in order; "-" is standard input; empty: none given
+};
+
+// A command line that cannot be understood; `what()` is the German message
+// without the program-name prefix.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Parses `args` (without the program name). Options may stand anywhere before
+// "--"; after it everything is an input name; "-" alone is an input. The
+// first --help or --version ends parsing. The last --seed wins. Throws
+// UsageError for an unknown option or a bad seed.
+//   parse_options({"--seed=7", "a.txt", "--", "-x"}) -> seed 7, inputs {"a.txt", "-x"}
+Options parse_options(std::span<const std::string_view> args);
+
+}  // namespace textquirl::cli

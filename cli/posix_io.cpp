@@ -1,0 +1,139 @@
+#include "cli/posix_io.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace textquirl::cli {
+namespace {
+
+// Peak memory of the filter per input byte, with room to spare.
+constexpr std::uint64_t kMemoryPerInputByte = 12;
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kMaxSyscallBytes = std::size_t{1} << 30;
+
+std::uint64_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
+
+// 1234567 -> "1.234.567"
+std::string with_separators(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, '.');
+  return digits;
+}
+
+// Reads `fd` to its end into `contents`, reserving a regular file's size up
+// front so that the buffer never has to move.
+IoStatus read_all(int fd, std::string& contents) {
+  contents.clear();
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t memory = physical_memory();
+    if (!fits_in_memory(size, memory)) {
+      return {"Die Datei ist mit " + with_separators(size) +
+              " Bytes zu groß für den Arbeitsspeicher dieses Rechners (" +
+              with_separators(memory) + " Bytes)"};
+    }
+    contents.reserve(static_cast<std::size_t>(size) + 1);  // + 1: room to see the end
+  }
+  for (;;) {
+    const std::size_t have = contents.size();
+    const std::size_t room =
+        contents.capacity() > have ? contents.capacity() - have : std::max(kReadBlock, have);
+    const std::size_t want = std::min(room, kMaxSyscallBytes);
+    contents.resize(have + want);
+    const ssize_t got = read(fd, contents.data() + have, want);
+    if (got < 0) {
+      const int error = errno;
+      contents.resize(have);
+      if (error == EINTR) continue;
+      return {system_error_text(error)};
+    }
+    contents.resize(have + static_cast<std::size_t>(got));
+    if (got == 0) return {};
+  }
+}
+
+}  // namespace
+
+bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes) {
+  if (memory_bytes == 0) return true;  // unknown: let the allocation decide
+  return input_bytes <= memory_bytes / kMemoryPerInputByte;
+}
+
+std::string system_error_text(int errnum) {
+  switch (errnum) {
+    case ENOENT: return "Datei oder Verzeichnis nicht gefunden";
+    case EACCES: return "Keine Berechtigung";
+    case EPERM: return "Vorgang nicht erlaubt";
+    case EISDIR: return "Ist ein Verzeichnis";
+    case ENOTDIR: return "Ein Teil des Pfades ist kein Verzeichnis";
+    case ENAMETOOLONG: return "Dateiname zu lang";
+    case ELOOP: return "Zu viele symbolische Verknüpfungen";
+    case EMFILE:
+    case ENFILE: return "Zu viele offene Dateien";
+    case ENOMEM: return "Nicht genug Arbeitsspeicher";
+    case EIO: return "Ein-/Ausgabefehler";
+    case ENOSPC: return "Kein Speicherplatz mehr auf dem Gerät";
+    case EDQUOT: return "Speicherplatzkontingent überschritten";
+    case EFBIG: return "Datei zu groß";
+    case EPIPE: return "Die Gegenseite hat die Verbindung geschlossen (Broken pipe)";
+    case EBADF: return "Ungültiger Dateideskriptor (nicht geöffnet)";
+    case EROFS: return "Dateisystem ist nur lesbar";
+    case EAGAIN: return "Ressource vorübergehend nicht verfügbar";
+    case ENXIO: return "Gerät oder Adresse nicht vorhanden";
+    case ETXTBSY: return "Datei wird gerade benutzt";
+    default: return std::strerror(errnum);
+  }
+}
+
+IoStatus PosixIo::read_stdin(std::string& contents) { return read_all(STDIN_FILENO, contents); }
+
+IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
+  int fd;
+  do {
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return {system_error_text(errno)};
+  IoStatus status;
+  try {
+    status = read_all(fd, contents);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  close(fd);
+  return status;
+}
+
+IoStatus PosixIo::write_stdout(std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t put = write(STDOUT_FILENO, data.data(), std::min(data.size(), kMaxSyscallBytes));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return {system_error_text(errno)};
+    }
+    data.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return {};
+}
+
+void PosixIo::write_stderr(std::string_view message) {
+  while (!message.empty()) {
+    const ssize_t put = write(STDERR_FILENO, message.data(), message.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;
+    message.remove_prefix(static_cast<std::size_t>(put));
+  }
+}
+
+}  // namespace textquirl::cli

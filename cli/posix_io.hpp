@@ -1,0 +1,31 @@
+// The real Io of textquirl-cli: file descriptors 0, 1 and 2 and files opened
+// by name, read and written with large read()/write() calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/filter.hpp"
+
+namespace textquirl::cli {
+
+class PosixIo final : public Io {
+ public:
+  IoStatus read_stdin(std::string& contents) override;
+  IoStatus read_file(const std::string& path, std::string& contents) override;
+  IoStatus write_stdout(std::string_view data) override;
+  void write_stderr(std::string_view message) override;
+};
+
+// The German reason for the system error `errnum`, falling back to the
+// system's own text for the rarer ones.
+//   system_error_text(ENOENT) == "Datei oder Verzeichnis nicht gefunden"
+std::string system_error_text(int errnum);
+
+// Whether an input of `input_bytes` bytes can be processed on a machine with
+// `memory_bytes` of physical memory. The filter needs several bytes of
+// memory per input byte (UTF-8, UTF-16 copies, the scrambled result).
+bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes);
+
+}  // namespace textquirl::cli

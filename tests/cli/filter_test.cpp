@@ -1,0 +1,214 @@
+#include "cli/filter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/line_breaks.hpp"
+#include "cli/utf8.hpp"
+#include "engine/random_source.hpp"
+#include "engine/scramble.hpp"
+
+namespace textquirl::cli {
+namespace {
+
+using namespace std::string_literals;
+
+class FakeIo final : public Io {
+ public:
+  std::string standard_input;
+  std::map<std::string, std::string> files;
+  std::string stdin_error;      // when set, reading stdin fails with it
+  std::string write_error;      // when set, writing stdout fails with it
+  std::string out_of_memory_on;  // reading this input throws std::bad_alloc
+  std::string out;
+  std::string err;
+
+  IoStatus read_stdin(std::string& contents) override {
+    if (out_of_memory_on == "-") throw std::bad_alloc();
+    if (!stdin_error.empty()) return {stdin_error};
+    contents = std::exchange(standard_input, "");  // a second "-" finds it empty, like a pipe
+    return {};
+  }
+  IoStatus read_file(const std::string& path, std::string& contents) override {
+    if (out_of_memory_on == path) throw std::bad_alloc();
+    const auto found = files.find(path);
+    if (found == files.end()) return {"Datei oder Verzeichnis nicht gefunden"};
+    contents = found->second;
+    return {};
+  }
+  IoStatus write_stdout(std::string_view data) override {
+    if (!write_error.empty()) return {write_error};
+    out += data;
+    return {};
+  }
+  void write_stderr(std::string_view message) override { err += message; }
+};
+
+int run(FakeIo& io, std::vector<std::string_view> args) { return run_filter(args, io); }
+
+// Runs on `input` from stdin and returns stdout; the run must succeed.
+std::string scrambled(const std::string& input, std::vector<std::string_view> args = {}) {
+  FakeIo io;
+  io.standard_input = input;
+  EXPECT_EQ(run(io, args), 0) << io.err;
+  EXPECT_EQ(io.err, "");
+  return io.out;
+}
+
+const std::string kProse =
+    "Die Buchstaben in einem Wort dürfen gemischt werden, solange der erste und der letzte\n"
+    "an ihrem Platz bleiben. Überraschenderweise lässt sich der Text dann noch lesen.\n";
+
+TEST(RunFilter, HelpAndVersion) {
+  FakeIo io;
+  EXPECT_EQ(run(io, {"--help"}), 0);
+  EXPECT_TRUE(io.out.starts_with("Aufruf: textquirl-cli [OPTION]... [DATEI]...\n")) << io.out;
+  EXPECT_NE(io.out.find("--seed N"), std::string::npos);
+  EXPECT_EQ(io.err, "");
+
+  FakeIo version;
+  EXPECT_EQ(run(version, {"--version"}), 0);
+  EXPECT_EQ(version.out, "textquirl-cli " TEXTQUIRL_VERSION "\n");
+
+  // the first of them wins, whatever follows
+  FakeIo first;
+  EXPECT_EQ(run(first, {"--version", "--help", "--bogus"}), 0);
+  EXPECT_EQ(first.out, version.out);
+}
+
+TEST(RunFilter, RejectsBadCommandLines) {
+  const std::string not_a_number =
+      " ist keine Zahl (erlaubt sind ganze Zahlen von 0 bis 4294967295).\n";
+  const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
+      {{"--bogus"}, "textquirl-cli: Unbekannte Option „--bogus“. Hilfe gibt „textquirl-cli --help“.\n"},
+      {{"a.txt", "-x"}, "textquirl-cli: Unbekannte Option „-x“. Hilfe gibt „textquirl-cli --help“.\n"},
+      {{"--seed"}, "textquirl-cli: Bei --seed fehlt der Startwert.\n"},
+      {{"--seed="}, "textquirl-cli: Bei --seed fehlt der Startwert.\n"},
+      {{"--seed", "abc"}, "textquirl-cli: Ungültiger Startwert für --seed: „abc“" + not_a_number},
+      {{"--seed=-1"}, "textquirl-cli: Ungültiger Startwert für --seed: „-1“" + not_a_number},
+      {{"--seed", "+1"}, "textquirl-cli: Ungültiger Startwert für --seed: „+1“" + not_a_number},
+      {{"--seed", "12 "}, "textquirl-cli: Ungültiger Startwert für --seed: „12 “" + not_a_number},
+      {{"--seed", "4294967296"},
+       "textquirl-cli: Startwert für --seed zu groß: „4294967296“ (höchstens 4294967295).\n"},
+      {{"--seed=184467440737095516160"},
+       "textquirl-cli: Startwert für --seed zu groß: „184467440737095516160“ (höchstens 4294967295).\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(message);
+    FakeIo io;
+    io.standard_input = kProse;
+    EXPECT_EQ(run(io, args), 1);
+    EXPECT_EQ(io.err, message);
+    EXPECT_EQ(io.out, "");
+  }
+}
+
+TEST(RunFilter, SeedChoosesTheShuffle) {
+  const std::string standard = scrambled(kProse);
+  EXPECT_NE(standard, kProse);
+  EXPECT_EQ(scrambled(kProse, {"--seed", "5489"}), standard);
+  EXPECT_EQ(scrambled(kProse, {"--seed=0005489"}), standard);
+  // the last --seed counts
+  EXPECT_EQ(scrambled(kProse, {"--seed=1", "--seed", "5489"}), standard);
+  const std::string one = scrambled(kProse, {"--seed", "1"});
+  const std::string two = scrambled(kProse, {"--seed", "2"});
+  EXPECT_NE(one, standard);
+  EXPECT_NE(one, two);
+  EXPECT_NE(scrambled(kProse, {"--seed", "4294967295"}), standard);
+  EXPECT_NE(scrambled(kProse, {"--seed", "0"}), standard);
+}
+
+TEST(RunFilter, PassesTheWholeTextToTheEngineOnce) {
+  // LF and CR LF reach the engine as CR LF, a lone CR as itself; a leading
+  // byte-order mark does not reach it; NUL passes through; breaks go out as LF.
+  const std::string input = "\xEF\xBB\xBF" "Hallo Welt\r\nzweite Zeile\nmit\rWagenrücklauf\0Nullzeichen\n"s;
+  DefaultRandom random;
+  const std::string expected = utf16_to_utf8(crlf_to_lf(
+      scramble(u"Hallo Welt\r\nzweite Zeile\r\nmit\rWagenrücklauf\0Nullzeichen\r\n"s, random)));
+  const std::string out = scrambled(input);
+  EXPECT_EQ(out, expected);
+  EXPECT_TRUE(out.starts_with("H")) << out;
+  EXPECT_EQ(out.find("\r\n"), std::string::npos);
+  EXPECT_NE(out.find('\0'), std::string::npos);
+
+  // empty input, empty output
+  EXPECT_EQ(scrambled(""), scrambled("\xEF\xBB\xBF"));
+}
+
+TEST(RunFilter, ConcatenatesInputsInOrder) {
+  FakeIo io;
+  // a CR at the end of one input and a LF at the start of the next form a break
+  io.files = {{"a.txt", "erster Absatz mit Wörtern\r"}, {"b.txt", "\ndritter Absatz"}, {"-x", "Dateiname"}};
+  io.standard_input = "zweiter Teil kommt von der Standardeingabe ";
+  EXPECT_EQ(run(io, {"a.txt", "b.txt", "-", "--", "-x", "-"}), 0) << io.err;
+  EXPECT_EQ(io.out, scrambled("erster Absatz mit Wörtern\r\ndritter Absatz"
+                              "zweiter Teil kommt von der Standardeingabe Dateiname"));
+
+  // each input may start with its own byte-order mark
+  FakeIo marked;
+  marked.files = {{"a.txt", "\xEF\xBB\xBF" "Anfang "}, {"b.txt", "\xEF\xBB\xBF" "Fortsetzung"}};
+  EXPECT_EQ(run(marked, {"a.txt", "b.txt"}), 0) << marked.err;
+  EXPECT_EQ(marked.out, scrambled("Anfang Fortsetzung"));
+}
+
+TEST(RunFilter, ReportsBadInputAndWritesNothing) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      // invalid UTF-8: which input, byte offset within it, what is wrong
+      {{}, "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 5 (0xC3): "
+           "Bytefolge am Ende der Eingabe abgebrochen.\n"},
+      {{"gut.txt", "kaputt.txt"}, "textquirl-cli: Ungültiges UTF-8 in „kaputt.txt“ bei Byte 7 (0x80): "
+                                  "Folgebyte ohne vorangehendes Startbyte.\n"},
+      {{"mit-bom.txt"}, "textquirl-cli: Ungültiges UTF-8 in „mit-bom.txt“ bei Byte 4 (0xC0): "
+                        "überlange Kodierung.\n"},
+      // files that cannot be read; later inputs are not needed to fail
+      {{"gut.txt", "fehlt.txt", "kaputt.txt"},
+       "textquirl-cli: Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
+      {{"gut.txt", "riesig.txt"}, "textquirl-cli: Nicht genug Arbeitsspeicher, um „riesig.txt“ zu lesen.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    FakeIo io;
+    io.standard_input = "Hallo\xC3";
+    io.out_of_memory_on = "riesig.txt";
+    io.files = {{"gut.txt", "Dieser Teil ist in Ordnung\n"},
+                {"kaputt.txt", "Größe\x80"},
+                {"mit-bom.txt", "\xEF\xBB\xBF" "a\xC0\xAF"}};
+    EXPECT_EQ(run(io, c.args), 1);
+    EXPECT_EQ(io.err, c.message);
+    EXPECT_EQ(io.out, "");
+  }
+
+  FakeIo unreadable;
+  unreadable.stdin_error = "Ein-/Ausgabefehler";
+  EXPECT_EQ(run(unreadable, {}), 1);
+  EXPECT_EQ(unreadable.err, "textquirl-cli: Kann die Standardeingabe nicht lesen: Ein-/Ausgabefehler.\n");
+
+  FakeIo no_memory;
+  no_memory.out_of_memory_on = "-";
+  EXPECT_EQ(run(no_memory, {}), 1);
+  EXPECT_EQ(no_memory.err, "textquirl-cli: Nicht genug Arbeitsspeicher, um die Standardeingabe zu lesen.\n");
+}
+
+TEST(RunFilter, ReportsWriteErrors) {
+  for (const std::vector<std::string_view>& args : {std::vector<std::string_view>{},
+                                                    {"--help"}, {"--version"}}) {
+    FakeIo io;
+    io.standard_input = kProse;
+    io.write_error = "Kein Speicherplatz mehr auf dem Gerät";
+    EXPECT_EQ(run(io, args), 1);
+    EXPECT_EQ(io.err,
+              "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: "
+              "Kein Speicherplatz mehr auf dem Gerät.\n");
+  }
+}
+
+}  // namespace
+}  // namespace textquirl::cli

@@ -1,0 +1,49 @@
+#include "cli/posix_io.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace textquirl::cli {
+namespace {
+
+TEST(PosixIo, ReadsWholeFilesAndNamesSystemErrors) {
+  const std::filesystem::path dir = testing::TempDir();
+  const std::filesystem::path path = dir / "posix_io_test.txt";
+  // larger than one read block, with NUL bytes and no final line break
+  std::string contents;
+  for (int i = 0; contents.size() < 3'000'000; ++i) contents += "Zeile " + std::to_string(i) + '\0';
+  std::ofstream(path, std::ios::binary) << contents;
+
+  PosixIo io;
+  std::string read = "old content";
+  ASSERT_TRUE(io.read_file(path.string(), read).ok());
+  EXPECT_EQ(read, contents);
+
+  std::ofstream(path, std::ios::binary | std::ios::trunc).flush();
+  EXPECT_TRUE(io.read_file(path.string(), read).ok());
+  EXPECT_EQ(read, "");
+  std::filesystem::remove(path);
+
+  EXPECT_EQ(io.read_file((dir / "does-not-exist.txt").string(), read).error,
+            "Datei oder Verzeichnis nicht gefunden");
+  EXPECT_EQ(io.read_file(dir.string(), read).error, "Ist ein Verzeichnis");
+  // errors without a German text keep the system's own
+  EXPECT_EQ(system_error_text(EDOM), std::strerror(EDOM));
+}
+
+TEST(FitsInMemory, RejectsOnlyInputsTooLargeForTheMachine) {
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  EXPECT_TRUE(fits_in_memory(100'000'000, 8 * kGiB));
+  EXPECT_FALSE(fits_in_memory(8 * kGiB, 8 * kGiB));
+  EXPECT_FALSE(fits_in_memory(2 * kGiB, 8 * kGiB));
+  // unknown memory size: leave it to the allocation
+  EXPECT_TRUE(fits_in_memory(100 * kGiB, 0));
+}
+
+}  // namespace
+}  // namespace textquirl::cli

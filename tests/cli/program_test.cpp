@@ -1,0 +1,115 @@
+// Runs the real textquirl-cli binary, to see exit statuses and output the way
+// a shell user sees them.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Stdout { kPipe, kDevFull, kClosedPipe };
+
+struct Outcome {
+  int exit_status = -1;  // -1: ended by a signal
+  std::string out;
+  std::string err;
+};
+
+std::string read_to_end(int fd) {
+  std::string data;
+  char buffer[4096];
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) data.append(buffer, got);
+  return data;
+}
+
+// Runs textquirl-cli with `args`, feeding `input` (small enough for a pipe's
+// buffer) on standard input.
+Outcome run_cli(const std::vector<std::string>& args, const std::string& input,
+                Stdout stdout_kind = Stdout::kPipe) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], STDIN_FILENO);
+    if (stdout_kind == Stdout::kDevFull) {
+      dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+    } else {
+      dup2(out[1], STDOUT_FILENO);
+    }
+    dup2(err[1], STDERR_FILENO);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    std::vector<char*> argv{const_cast<char*>(TEXTQUIRL_CLI_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (stdout_kind == Stdout::kClosedPipe) close(out[0]);
+  if (!input.empty()) {
+    EXPECT_EQ(write(in[1], input.data(), input.size()), ssize_t(input.size()));
+  }
+  close(in[1]);
+  Outcome outcome;
+  if (stdout_kind != Stdout::kClosedPipe) {
+    outcome.out = read_to_end(out[0]);
+    close(out[0]);
+  }
+  outcome.err = read_to_end(err[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
+  return outcome;
+}
+
+TEST(TextquirlCli, ExitStatusAndOutputThroughPipes) {
+  // success: scrambled text, LF line breaks, nothing on stderr
+  const Outcome ok = run_cli({"--seed", "3"}, "Verwurschtelte Buchstaben\r\nbleiben lesbar\n");
+  EXPECT_EQ(ok.exit_status, 0);
+  EXPECT_EQ(ok.err, "");
+  EXPECT_TRUE(ok.out.starts_with("V")) << ok.out;
+  EXPECT_EQ(ok.out.find('\r'), std::string::npos);
+
+  // invalid UTF-8 and a missing file: status 1, the message, nothing on stdout
+  const Outcome bad = run_cli({}, "gut\xFF");
+  EXPECT_EQ(bad.exit_status, 1);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err,
+            "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 3 (0xFF): "
+            "dieses Byte kommt in UTF-8 nicht vor.\n");
+
+  const Outcome missing = run_cli({"-", "/nonexistent/textquirl.txt"}, "Hallo Welt");
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err,
+            "textquirl-cli: Kann „/nonexistent/textquirl.txt“ nicht lesen: "
+            "Datei oder Verzeichnis nicht gefunden.\n");
+
+  const Outcome usage = run_cli({"--sed=1"}, "");
+  EXPECT_EQ(usage.exit_status, 1);
+  EXPECT_EQ(usage.out, "");
+}
+
+TEST(TextquirlCli, WriteErrorsFailTheRun) {
+  const Outcome full = run_cli({"--version"}, "", Stdout::kDevFull);
+  EXPECT_EQ(full.exit_status, 1);
+  EXPECT_EQ(full.err,
+            "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: "
+            "Kein Speicherplatz mehr auf dem Gerät.\n");
+
+  // a reader that went away: reported, not a silent death by SIGPIPE
+  const Outcome closed = run_cli({}, "Hallo Welt, hier kommt ein Text", Stdout::kClosedPipe);
+  EXPECT_EQ(closed.exit_status, 1);
+  EXPECT_EQ(closed.err,
+            "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: "
+            "Die Gegenseite hat die Verbindung geschlossen (Broken pipe).\n");
+}
+
+}  // namespace
