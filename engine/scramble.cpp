@@ -1,5 +1,6 @@
 #include "engine/scramble.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -42,52 +43,81 @@ constexpr std::array<std::uint8_t, 256> kUnitClasses = make_unit_classes();
 
 inline std::uint8_t unit_class(char16_t c) { return c < 256 ? kUnitClasses[c] : std::uint8_t{kWordUnit}; }
 
+// The output under construction: a buffer written through a cursor, grown
+// (rarely: texts with many marks touching words) when a token might not fit.
+class Output {
+ public:
+  explicit Output(std::size_t expected) : text_(expected, u'\0') {}
+
+  // Makes room for `units` more units at the cursor.
+  void reserve_more(std::size_t units) {
+    if (units > text_.size() - length_) text_.resize(std::max(text_.size() + text_.size() / 2, length_ + units));
+  }
+  // Callers reserve first.
+  void put(char16_t c) { text_[length_++] = c; }
+  void put(std::u16string_view s) {
+    char16_t* to = text_.data() + length_;
+    for (const char16_t c : s) *to++ = c;  // mostly short: cheaper than a memmove call
+    length_ += s.size();
+  }
+  bool ends_with_line_break() const {
+    return length_ >= 2 && text_[length_ - 2] == u'\r' && text_[length_ - 1] == u'\n';
+  }
+  std::u16string finish() && {
+    text_.resize(length_);
+    return std::move(text_);
+  }
+
+ private:
+  std::u16string text_;
+  std::size_t length_ = 0;
+};
+
+template <class Source>
 class Scrambler {
  public:
-  Scrambler(RandomSource& random, std::u16string& out) : random_(random), out_(out) {}
+  Scrambler(Source& random, Output& out) : random_(random), out_(out) {}
 
   // Appends `word` with its inner characters shuffled. `simple` says that
   // each unit of the word is a character of its own.
   void append_word(std::u16string_view word, bool simple) {
+    out_.reserve_more(word.size());
+    if (word.size() <= 3) {  // three units are at most three characters
+      out_.put(word);
+      return;
+    }
     if (simple) {
-      const std::size_t n = word.size();
-      if (n <= 3) {
-        out_.append(word);
-        return;
-      }
-      const std::u16string_view middle = word.substr(1, n - 2);
-      out_.push_back(word.front());
-      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { out_.push_back(middle[i]); });
-      out_.push_back(word.back());
+      const std::u16string_view middle = word.substr(1, word.size() - 2);
+      out_.put(word.front());
+      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { out_.put(middle[i]); });
+      out_.put(word.back());
       return;
     }
     splitter_.split(word, bounds_);
     const std::size_t characters = bounds_.size() - 1;
     if (characters <= 3) {
-      out_.append(word);
+      out_.put(word);
       return;
     }
-    out_.append(word.substr(0, bounds_[1]));
+    out_.put(word.substr(0, bounds_[1]));
     internal::shuffle_indices(characters - 2, random_, [&](std::size_t i) {
-      out_.append(word.substr(bounds_[i + 1], bounds_[i + 2] - bounds_[i + 1]));
+      out_.put(word.substr(bounds_[i + 1], bounds_[i + 2] - bounds_[i + 1]));
     });
-    out_.append(word.substr(bounds_[characters - 1]));
+    out_.put(word.substr(bounds_[characters - 1]));
   }
 
  private:
-  RandomSource& random_;
-  std::u16string& out_;
+  Source& random_;
+  Output& out_;
   internal::GraphemeSplitter splitter_;
   std::vector<std::size_t> bounds_;
 };
 
-}  // namespace
-
-std::u16string scramble(std::u16string_view text, RandomSource& random) {
+template <class Source>
+std::u16string scramble_with(std::u16string_view text, Source& random) {
   const auto& single = internal::single_unit_characters();
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 8 + 16);
-  Scrambler scrambler(random, out);
+  Output out(text.size() + text.size() / 8 + 16);
+  Scrambler<Source> scrambler(random, out);
 
   bool first = true;           // nothing written yet
   bool after_opening = false;  // the last token was "(" or "["
@@ -103,16 +133,17 @@ std::u16string scramble(std::u16string_view text, RandomSource& random) {
     }
     const bool line_break = cls == kCarriageReturn && i + 1 < n && text[i + 1] == u'\n';
     const bool mark = cls == kClosingMark || cls == kOpeningMark;
-    if (!first && !after_opening && !after_line && cls != kClosingMark) out.push_back(u' ');
+    out.reserve_more(3);
+    if (!first && !after_opening && !after_line && cls != kClosingMark) out.put(u' ');
     first = false;
 
     if (line_break) {
-      out.append(u"\r\n");
+      out.put(u"\r\n");
       i += 2;
       after_opening = false;
       after_line = true;
     } else if (mark) {
-      out.push_back(c);
+      out.put(c);
       ++i;
       after_opening = cls == kOpeningMark;
       after_line = false;
@@ -133,10 +164,19 @@ std::u16string scramble(std::u16string_view text, RandomSource& random) {
       const std::u16string_view word = text.substr(start, i - start);
       scrambler.append_word(word, simple);
       after_opening = false;
-      after_line = word.size() >= 2 && out[out.size() - 2] == u'\r' && out.back() == u'\n';
+      after_line = word.size() >= 2 && out.ends_with_line_break();
     }
   }
-  return out;
+  return std::move(out).finish();
+}
+
+}  // namespace
+
+std::u16string scramble(std::u16string_view text, RandomSource& random) {
+  // The programs' own generator is called directly, without a virtual call
+  // per draw.
+  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return scramble_with(text, *fixed);
+  return scramble_with(text, random);
 }
 
 }  // namespace textquirl

@@ -1,0 +1,49 @@
+// Throughput of the scramble engine on prose, on one huge word, and on
+// punctuation-heavy and combining-mark text.
+#include <benchmark/benchmark.h>
+
+#include "engine/scramble.hpp"
+#include "german_text.hpp"
+
+namespace {
+
+void run(benchmark::State& state, const std::u16string& text) {
+  textquirl::DefaultRandom random;
+  for (auto _ : state) {
+    std::u16string out = textquirl::scramble(text, random);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+
+void BM_GermanProse(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  run(state, text);
+}
+BENCHMARK(BM_GermanProse)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+void BM_OneLongWord(benchmark::State& state) {
+  std::u16string text;
+  const std::size_t units = static_cast<std::size_t>(state.range(0)) << 20;
+  for (std::size_t i = 0; i < units; ++i) text += static_cast<char16_t>(u'a' + (i * 7) % 26);
+  run(state, text);
+}
+BENCHMARK(BM_OneLongWord)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_OneLongWordOfCombiningMarks(benchmark::State& state) {
+  std::u16string text;
+  while (text.size() < (1u << 20)) text += u"e\u0301";
+  run(state, text);
+}
+BENCHMARK(BM_OneLongWordOfCombiningMarks)->Unit(benchmark::kMillisecond);
+
+void BM_MarksOnly(benchmark::State& state) {
+  std::u16string text;
+  while (text.size() < (1u << 20)) text += u".,!?\"'()[]-:= \r\n";
+  run(state, text);
+}
+BENCHMARK(BM_MarksOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
