@@ -95,6 +95,7 @@ Form1::Form1(QWidget* parent)
 
   Label1 = make_label(new QLabel(this), QStringLiteral("Label1"),
                       product::copyright_line(), QRect(16, 420, 137, 17));
+  Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   Label2 = new LinkLabel(this);
   make_label(Label2, QStringLiteral("Label2"), product::web_address(),
@@ -123,7 +124,7 @@ void Form1::set_scrambler(Scrambler scrambler) { scrambler_ = std::move(scramble
 std::u16string Form1::engine_input() const {
   const QString raw = Text1->document()->toRawText();
   std::u16string text;
-  text.reserve(static_cast<std::size_t>(raw.size()) + 64);
+  text.reserve(static_cast<std::size_t>(raw.size()));
   for (const QChar c : raw) {
     if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
       text += u"\r\n";

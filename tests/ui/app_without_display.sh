@@ -17,11 +17,4 @@ status=$?
 echo "$out" | grep -q "textquirl: Die grafische Oberfläche konnte nicht gestartet werden" \
   || fail "dead display: message was: $out"
 
-# a platform plugin that does not exist
-out=$(env QT_QPA_PLATFORM=gibtesnicht "$app" 2>&1)
-status=$?
-[ "$status" -eq 1 ] || fail "missing plugin: exit status $status, expected 1"
-echo "$out" | grep -q "textquirl: Die grafische Oberfläche konnte nicht gestartet werden" \
-  || fail "missing plugin: message was: $out"
-
-echo "app_without_display: 3 checks passed"
+echo "app_without_display: 2 checks passed"

@@ -3,7 +3,7 @@
 # type a text, click the button, read the clipboard from another process and
 # compare it with the filter's scramble of the same text. Leaves a screenshot
 # of the window in <artefact dir>/textquirl-window.png.
-# Usage: e2e_window.sh <textquirl> <textquirl-cli> <artefact dir>
+# Usage: e2e_window.sh <textquirl> <textquirl-cli> <grab_window> <artefact dir>
 # Exit 77 (skipped) when xvfb-run, xdotool or xclip is missing.
 set -u
 
@@ -14,12 +14,12 @@ if [ "${1:-}" != "--inside-xvfb" ]; then
       exit 77
     fi
   done
-  [ $# -eq 3 ] || { echo "usage: $0 <textquirl> <textquirl-cli> <artefact dir>" >&2; exit 2; }
-  mkdir -p "$3"
+  [ $# -eq 4 ] || { echo "usage: $0 <textquirl> <textquirl-cli> <grab_window> <artefact dir>" >&2; exit 2; }
+  mkdir -p "$4"
   exec timeout 50 xvfb-run -a -s "-screen 0 800x600x24" bash "$0" --inside-xvfb "$@"
 fi
 shift
-app=$1 cli=$2 artefacts=$3
+app=$1 cli=$2 grab=$3 artefacts=$4
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -59,12 +59,9 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-if command -v import >/dev/null 2>&1; then
-  import -window "$wid" "$artefacts/textquirl-window.png" || fail "screenshot failed"
-  echo "screenshot: $artefacts/textquirl-window.png"
-else
-  echo "note: ImageMagick's import is missing, no screenshot taken"
-fi
+QT_QPA_PLATFORM=xcb timeout 10 "$grab" "$wid" "$artefacts/textquirl-window.png" \
+  || fail "no screenshot taken"
+echo "screenshot: $artefacts/textquirl-window.png"
 
 kill -0 "$app_pid" 2>/dev/null || fail "the program has ended"
 [ -n "$got" ] || fail "the clipboard stayed empty"

