@@ -1,44 +1,55 @@
 #include "cli/line_breaks.hpp"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace textquirl::cli {
 namespace {
 
-bool is_lone_lf(std::u16string_view text, std::size_t i) {
-  return i == 0 || text[i - 1] != u'\r';
+// Position of the first `unit` in [p, end), or end. Checks sixteen units at
+// a time in a loop the compiler turns into vector compares; prose has a line
+// break only every few dozen characters, so most blocks are skipped whole.
+const char16_t* find_unit(const char16_t* p, const char16_t* end, char16_t unit) {
+  constexpr std::ptrdiff_t kBlock = 16;
+  while (end - p >= kBlock) {
+    bool found = false;
+    for (std::ptrdiff_t k = 0; k < kBlock; ++k) found |= p[k] == unit;
+    if (found) break;
+    p += kBlock;
+  }
+  while (p != end && *p != unit) ++p;
+  return p;
 }
 
 }  // namespace
 
 std::u16string to_crlf(std::u16string_view text) {
-  std::size_t lone_lfs = 0;
-  for (std::size_t i = text.find(u'\n'); i != text.npos; i = text.find(u'\n', i + 1)) {
-    lone_lfs += is_lone_lf(text, i);
-  }
+  const char16_t* const begin = text.data();
+  const char16_t* const end = begin + text.size();
   std::u16string out;
-  out.reserve(text.size() + lone_lfs);
-  std::size_t copied = 0;
-  for (std::size_t i = text.find(u'\n'); i != text.npos; i = text.find(u'\n', i + 1)) {
-    if (!is_lone_lf(text, i)) continue;
-    out.append(text, copied, i - copied);
+  out.reserve(text.size() + static_cast<std::size_t>(std::count(begin, end, u'\n')));
+  const char16_t* copied = begin;
+  for (const char16_t* lf = find_unit(begin, end, u'\n'); lf != end; lf = find_unit(lf + 1, end, u'\n')) {
+    if (lf != begin && lf[-1] == u'\r') continue;
+    out.append(copied, lf);
     out.push_back(u'\r');
-    copied = i;  // the LF itself goes out with the next run
+    copied = lf;  // the LF itself goes out with the next run
   }
-  out.append(text, copied);
+  out.append(copied, end);
   return out;
 }
 
 std::u16string crlf_to_lf(std::u16string_view text) {
+  const char16_t* const end = text.data() + text.size();
   std::u16string out;
   out.reserve(text.size());
-  std::size_t copied = 0;
-  for (std::size_t i = text.find(u'\r'); i != text.npos; i = text.find(u'\r', i + 1)) {
-    if (i + 1 == text.size() || text[i + 1] != u'\n') continue;
-    out.append(text, copied, i - copied);
-    copied = i + 1;  // drop the CR, keep the LF
+  const char16_t* copied = text.data();
+  for (const char16_t* cr = find_unit(copied, end, u'\r'); cr != end; cr = find_unit(cr + 1, end, u'\r')) {
+    if (cr + 1 == end || cr[1] != u'\n') continue;
+    out.append(copied, cr);
+    copied = cr + 1;  // drop the CR, keep the LF
   }
-  out.append(text, copied);
+  out.append(copied, end);
   return out;
 }
 
