@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the release build's
+# suite (engine, filter, window, end-to-end under Xvfb), the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
+# bounded time (TEXTQUIRL_FUZZ_SECONDS, default 60).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh test
+jobs=$(nproc)
+
+echo "== release build"
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build (ASan + UBSan)"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_SANITIZE=ON -DTEXTQUIRL_BUILD_BENCH=OFF >/dev/null
+cmake --build build-sanitize -j"$jobs"
+ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+echo "== fuzzing (${TEXTQUIRL_FUZZ_SECONDS:-60} s per target)"
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_FUZZ=ON -DTEXTQUIRL_BUILD_UI=OFF \
+  -DTEXTQUIRL_BUILD_TESTS=OFF -DTEXTQUIRL_BUILD_BENCH=OFF \
+  -DTEXTQUIRL_FUZZ_SECONDS="${TEXTQUIRL_FUZZ_SECONDS:-60}" >/dev/null
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs"
