@@ -36,14 +36,5 @@ TEST(PosixIo, ReadsWholeFilesAndNamesSystemErrors) {
   EXPECT_EQ(system_error_text(EDOM), std::strerror(EDOM));
 }
 
-TEST(FitsInMemory, RejectsOnlyInputsTooLargeForTheMachine) {
-  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-  EXPECT_TRUE(fits_in_memory(100'000'000, 8 * kGiB));
-  EXPECT_FALSE(fits_in_memory(8 * kGiB, 8 * kGiB));
-  EXPECT_FALSE(fits_in_memory(2 * kGiB, 8 * kGiB));
-  // unknown memory size: leave it to the allocation
-  EXPECT_TRUE(fits_in_memory(100 * kGiB, 0));
-}
-
 }  // namespace
 }  // namespace textquirl::cli

@@ -91,10 +91,6 @@ TEST(TextquirlCli, ExitStatusAndOutputThroughPipes) {
   EXPECT_EQ(missing.err,
             "textquirl-cli: Kann „/nonexistent/textquirl.txt“ nicht lesen: "
             "Datei oder Verzeichnis nicht gefunden.\n");
-
-  const Outcome usage = run_cli({"--sed=1"}, "");
-  EXPECT_EQ(usage.exit_status, 1);
-  EXPECT_EQ(usage.out, "");
 }
 
 TEST(TextquirlCli, WriteErrorsFailTheRun) {
