@@ -11,6 +11,18 @@
 
 namespace textquirl {
 
+// The 1-based index k that a draw r picks out of n remaining elements:
+// the largest integer not above r * n + 1, formed in double precision.
+// Values outside [0, 1) (from a faulty source) are clamped to 1..n.
+// Requires n >= 1.
+//   pick_index(0.0f, 5) == 1;  pick_index(0.5f, 5) == 3;  pick_index(0.99f, 5) == 5
+inline std::size_t pick_index(float r, std::size_t n) {
+  const double x = static_cast<double>(r) * static_cast<double>(n) + 1.0;
+  if (!(x >= 1.0)) return 1;  // also catches NaN
+  if (x >= static_cast<double>(n)) return n;
+  return static_cast<std::size_t>(x);
+}
+
 // Yields single-precision values r with 0 <= r < 1, one per call.
 class RandomSource {
  public:
@@ -28,24 +40,19 @@ class DefaultRandom final : public RandomSource {
 
   explicit DefaultRandom(std::uint32_t seed = kDefaultSeed) : engine_(seed) {}
 
-  float next() override {
-    return static_cast<float>(engine_() >> 8) * 0x1p-24f;
+  float next() override { return static_cast<float>(engine_() >> 8) * 0x1p-24f; }
+
+  // The same as pick_index(next(), n), in integer arithmetic: next() is
+  // x / 2^24 for a 24-bit x, and for n < 2^28 the double-precision
+  // floor(x / 2^24 * n + 1) is exactly (x * n >> 24) + 1.
+  std::size_t next_index(std::size_t n) {
+    const std::uint64_t x = engine_() >> 8;
+    if (n < (std::size_t{1} << 28)) return static_cast<std::size_t>((x * n) >> 24) + 1;
+    return pick_index(static_cast<float>(x) * 0x1p-24f, n);
   }
 
  private:
   std::mt19937 engine_;
 };
-
-// The 1-based index k that a draw r picks out of n remaining elements:
-// the largest integer not above r * n + 1, formed in double precision.
-// Values outside [0, 1) (from a faulty source) are clamped to 1..n.
-// Requires n >= 1.
-//   pick_index(0.0f, 5) == 1;  pick_index(0.5f, 5) == 3;  pick_index(0.99f, 5) == 5
-inline std::size_t pick_index(float r, std::size_t n) {
-  const double x = static_cast<double>(r) * static_cast<double>(n) + 1.0;
-  if (!(x >= 1.0)) return 1;  // also catches NaN
-  if (x >= static_cast<double>(n)) return n;
-  return static_cast<std::size_t>(x);
-}
 
 }  // namespace textquirl

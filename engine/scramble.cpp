@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/internal/graphemes.hpp"
@@ -26,22 +27,30 @@ namespace {
 
 enum UnitClass : std::uint8_t { kWordUnit = 0, kSpace, kClosingMark, kOpeningMark, kCarriageReturn };
 
-constexpr std::array<std::uint8_t, 256> make_unit_classes() {
-  std::array<std::uint8_t, 256> classes{};
+// Per 16-bit unit: its class in the low bits, and kJoins when the unit may
+// belong to a character of several units (see each_unit_is_a_character).
+constexpr std::uint8_t kClassBits = 7;
+constexpr std::uint8_t kJoins = 8;
+
+std::unique_ptr<std::array<std::uint8_t, 65536>> build_unit_table() {
+  auto table = std::make_unique<std::array<std::uint8_t, 65536>>();
+  const auto& single = internal::single_unit_characters();
+  for (std::size_t c = 0; c < table->size(); ++c) (*table)[c] = single[c] ? std::uint8_t{kWordUnit} : kJoins;
   constexpr char16_t kClosing[] = u".,!?\"'\u00A7%&/:-)]\u00B4`=";
   for (const char16_t c : kClosing) {
-    if (c != 0) classes[c] = kClosingMark;
+    if (c != 0) (*table)[c] = kClosingMark;
   }
-  classes[u'('] = kOpeningMark;
-  classes[u'['] = kOpeningMark;
-  classes[u' '] = kSpace;
-  classes[u'\r'] = kCarriageReturn;
-  return classes;
+  (*table)[u'('] = kOpeningMark;
+  (*table)[u'['] = kOpeningMark;
+  (*table)[u' '] = kSpace;
+  (*table)[u'\r'] = kCarriageReturn | kJoins;
+  return table;
 }
 
-constexpr std::array<std::uint8_t, 256> kUnitClasses = make_unit_classes();
-
-inline std::uint8_t unit_class(char16_t c) { return c < 256 ? kUnitClasses[c] : std::uint8_t{kWordUnit}; }
+const std::array<std::uint8_t, 65536>& unit_table() {
+  static const std::unique_ptr<std::array<std::uint8_t, 65536>> table = build_unit_table();
+  return *table;
+}
 
 // The output under construction: a buffer written through a cursor, grown
 // (rarely: texts with many marks touching words) when a token might not fit.
@@ -115,7 +124,7 @@ class Scrambler {
 
 template <class Source>
 std::u16string scramble_with(std::u16string_view text, Source& random) {
-  const auto& single = internal::single_unit_characters();
+  const auto& table = unit_table();
   Output out(text.size() + text.size() / 8 + 16);
   Scrambler<Source> scrambler(random, out);
 
@@ -126,7 +135,7 @@ std::u16string scramble_with(std::u16string_view text, Source& random) {
   std::size_t i = 0;
   while (i < n) {
     const char16_t c = text[i];
-    const std::uint8_t cls = unit_class(c);
+    const std::uint8_t cls = table[c] & kClassBits;
     if (cls == kSpace) {
       ++i;
       continue;
@@ -149,18 +158,14 @@ std::u16string scramble_with(std::u16string_view text, Source& random) {
       after_line = false;
     } else {
       const std::size_t start = i;
-      bool simple = true;
+      std::uint8_t joins = 0;
       for (; i < n; ++i) {
-        const char16_t u = text[i];
-        const std::uint8_t k = unit_class(u);
-        if (k == kWordUnit) {
-          simple = simple && single[u];
-        } else if (k == kCarriageReturn && (i + 1 == n || text[i + 1] != u'\n')) {
-          simple = false;
-        } else {
-          break;
-        }
+        const std::uint8_t t = table[text[i]];
+        const std::uint8_t k = t & kClassBits;
+        if (k != kWordUnit && (k != kCarriageReturn || (i + 1 < n && text[i + 1] == u'\n'))) break;
+        joins |= t;
       }
+      const bool simple = (joins & kJoins) == 0;
       const std::u16string_view word = text.substr(start, i - start);
       scrambler.append_word(word, simple);
       after_opening = false;

@@ -10,7 +10,7 @@ namespace textquirl::product {
 inline QString host() { return QStringLiteral("example.org"); }
 
 // The caption of Label1.
-inline QString copyright_line() { return QStringLiteral("© 2025 ") + host(); }
+inline QString copyright_line() { return QStringLiteral("© 2026 ") + host(); }
 
 // The maker's programs page: caption of Label2 and the address it opens.
 inline QString web_address() {

@@ -95,6 +95,17 @@ class RemainingIndices {
   std::size_t top_;
 };
 
+// The 1-based index of the next draw among n: pick_index(random.next(), n),
+// through the source's own shortcut where it has one.
+template <class Source>
+std::size_t draw_index(Source& random, std::size_t n) {
+  if constexpr (requires { random.next_index(n); }) {
+    return random.next_index(n);
+  } else {
+    return pick_index(random.next(), n);
+  }
+}
+
 // Calls emit(i) for the indices 0 .. n-1 in shuffled order: with m indices
 // left it draws r and takes the pick_index(r, m)-th remaining one (1-based),
 // the rest keeping their order. Draws exactly n values. Long runs use
@@ -106,7 +117,7 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
     // one out is a few shifts, with no loop and no branch.
     std::uint64_t left = 0xFEDCBA9876543210;
     for (std::size_t m = n; m > 0; --m) {
-      const unsigned shift = 4 * static_cast<unsigned>(pick_index(random.next(), m) - 1);
+      const unsigned shift = 4 * static_cast<unsigned>(draw_index(random, m) - 1);
       emit(static_cast<std::size_t>((left >> shift) & 0xF));
       const std::uint64_t below = left & ((std::uint64_t{1} << shift) - 1);
       left = below | (((left >> shift) >> 4) << shift);
@@ -118,7 +129,7 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
     std::uint8_t left[kShort];
     for (std::size_t i = 0; i < n; ++i) left[i] = static_cast<std::uint8_t>(i);
     for (std::size_t m = n; m > 0; --m) {
-      const std::size_t k = pick_index(random.next(), m) - 1;
+      const std::size_t k = draw_index(random, m) - 1;
       emit(static_cast<std::size_t>(left[k]));
       for (std::size_t j = k + 1; j < m; ++j) left[j - 1] = left[j];
     }
@@ -126,7 +137,7 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
   }
   if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
   RemainingIndices remaining(n);
-  for (std::size_t m = n; m > 0; --m) emit(remaining.take(pick_index(random.next(), m)));
+  for (std::size_t m = n; m > 0; --m) emit(remaining.take(draw_index(random, m)));
 }
 
 }  // namespace textquirl::internal

@@ -51,6 +51,16 @@ TEST(DefaultRandom, IsPortableAndFixedAtStart) {
   EXPECT_GT(differs, 990);
 }
 
+TEST(DefaultRandom, IndexShortcutMatchesTheFloatingPointFormula) {
+  DefaultRandom shortcut(7), plain(7);
+  std::mt19937 gen(8);
+  for (int i = 0; i < 200000; ++i) {
+    // Small counts, counts near the powers of two, and huge ones.
+    const std::size_t n = i % 3 == 0 ? 1 + gen() % 20 : (i % 3 == 1 ? (std::size_t{1} << (gen() % 31)) + gen() % 3 : gen());
+    ASSERT_EQ(shortcut.next_index(n), pick_index(plain.next(), n)) << n;
+  }
+}
+
 TEST(verwurschteln, ConsumesItsArgument) {
   ZeroSource zero;
   StringArray arr = letters(u"abc");
