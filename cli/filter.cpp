@@ -120,7 +120,7 @@ int run(std::span<const std::string_view> args, Io& io) {
   DefaultRandom random(options.seed);
   std::u16string scrambled = scramble(text, random);
   text = std::u16string();  // release before the next copies
-  scrambled = crlf_to_lf(scrambled);
+  scrambled = crlf_to_lf(std::move(scrambled));
   std::string output;
   try {
     output = utf16_to_utf8(scrambled);

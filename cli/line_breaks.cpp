@@ -39,18 +39,25 @@ std::u16string to_crlf(std::u16string_view text) {
   return out;
 }
 
-std::u16string crlf_to_lf(std::u16string_view text) {
-  const char16_t* const end = text.data() + text.size();
-  std::u16string out;
-  out.reserve(text.size());
-  const char16_t* copied = text.data();
-  for (const char16_t* cr = find_unit(copied, end, u'\r'); cr != end; cr = find_unit(cr + 1, end, u'\r')) {
+std::u16string crlf_to_lf(std::u16string text) {
+  char16_t* const begin = text.data();
+  const char16_t* const end = begin + text.size();
+  char16_t* to = nullptr;  // where kept units go once the first CR is dropped
+  const char16_t* copied = begin;
+  for (const char16_t* cr = find_unit(begin, end, u'\r'); cr != end; cr = find_unit(cr + 1, end, u'\r')) {
     if (cr + 1 == end || cr[1] != u'\n') continue;
-    out.append(copied, cr);
+    if (to == nullptr) {
+      to = begin + (cr - begin);
+    } else {
+      to = std::copy(copied, cr, to);
+    }
     copied = cr + 1;  // drop the CR, keep the LF
   }
-  out.append(copied, end);
-  return out;
+  if (to != nullptr) {
+    to = std::copy(copied, end, to);
+    text.resize(static_cast<std::size_t>(to - begin));
+  }
+  return text;
 }
 
 }  // namespace textquirl::cli

@@ -12,8 +12,9 @@ namespace textquirl::cli {
 //   to_crlf(u"a\nb\r\nc\rd") == u"a\r\nb\r\nc\rd"
 std::u16string to_crlf(std::u16string_view text);
 
-// Every CR LF becomes LF; a lone CR or LF stays.
+// Every CR LF becomes LF; a lone CR or LF stays. Works in the buffer it is
+// given (move a big text in to save the copy).
 //   crlf_to_lf(u"a\r\nb\rc\r\r\n") == u"a\nb\rc\r\n"
-std::u16string crlf_to_lf(std::u16string_view text);
+std::u16string crlf_to_lf(std::u16string text);
 
 }  // namespace textquirl::cli

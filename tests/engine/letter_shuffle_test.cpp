@@ -34,6 +34,14 @@ TEST(pick_index, CoversOneToN) {
   EXPECT_EQ(pick_index(std::numeric_limits<float>::quiet_NaN(), 5), 1u);
 }
 
+TEST(Mt19937, MatchesTheStandardEngine) {
+  for (const std::uint32_t seed : {5489u, 0u, 1u, 4294967295u}) {
+    Mt19937 ours(seed);
+    std::mt19937 standard(seed);
+    for (int i = 0; i < 100000; ++i) ASSERT_EQ(ours(), standard()) << seed << " " << i;
+  }
+}
+
 TEST(DefaultRandom, IsPortableAndFixedAtStart) {
   // mt19937's first output from seed 5489 is 3499211612.
   DefaultRandom a;
