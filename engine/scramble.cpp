@@ -119,7 +119,7 @@ class Scrambler {
   Source& random_;
   Output& out_;
   internal::GraphemeSplitter splitter_;
-  std::vector<std::size_t> bounds_;
+  std::vector<std::uint32_t> bounds_;
 };
 
 template <class Source>

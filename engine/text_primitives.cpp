@@ -1,6 +1,7 @@
 #include "engine/text_primitives.hpp"
 
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/internal/graphemes.hpp"
 
@@ -79,7 +80,7 @@ void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis, std::u16st
 }
 
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis) {
-  std::vector<std::size_t> bounds;
+  std::vector<std::uint32_t> bounds;
   internal::GraphemeSplitter splitter;
   splitter.split(eingabe, bounds);
   ergebnis.assign(1, std::u16string());

@@ -43,15 +43,15 @@ GraphemeSplitter::~GraphemeSplitter() {
   if (iterator_ != nullptr) ubrk_close(iterator_);
 }
 
-void GraphemeSplitter::split(std::u16string_view text, std::vector<std::size_t>& bounds) {
+void GraphemeSplitter::split(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
   bounds.clear();
-  if (each_unit_is_a_character(text)) {
-    bounds.reserve(text.size() + 1);
-    for (std::size_t i = 0; i <= text.size(); ++i) bounds.push_back(i);
-    return;
-  }
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     throw std::length_error("Wort zu lang für die Zerlegung in Zeichen");
+  }
+  if (each_unit_is_a_character(text)) {
+    bounds.resize(text.size() + 1);
+    for (std::uint32_t i = 0; i < bounds.size(); ++i) bounds[i] = i;
+    return;
   }
   UErrorCode status = U_ZERO_ERROR;
   const auto* data = reinterpret_cast<const UChar*>(text.data());
@@ -65,7 +65,7 @@ void GraphemeSplitter::split(std::u16string_view text, std::vector<std::size_t>&
     throw std::runtime_error(std::string("ICU-Zeichenzerlegung fehlgeschlagen: ") + u_errorName(status));
   }
   for (int32_t pos = ubrk_first(iterator_); pos != UBRK_DONE; pos = ubrk_next(iterator_)) {
-    bounds.push_back(static_cast<std::size_t>(pos));
+    bounds.push_back(static_cast<std::uint32_t>(pos));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -33,9 +34,9 @@ class GraphemeSplitter {
 
   // Replaces `bounds` with the start offset of every character of `text`,
   // followed by text.size(): u"e\u0301a" gives {0, 2, 3}; u"" gives {0}.
-  // Throws std::length_error for a text of 2^31 units or more that needs
-  // segmentation, and std::runtime_error if ICU fails.
-  void split(std::u16string_view text, std::vector<std::size_t>& bounds);
+  // Throws std::length_error for a text of 2^31 units or more, and
+  // std::runtime_error if ICU fails.
+  void split(std::u16string_view text, std::vector<std::uint32_t>& bounds);
 
  private:
   UBreakIterator* iterator_ = nullptr;
