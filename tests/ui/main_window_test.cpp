@@ -47,8 +47,6 @@ QString clipboard_text() { return QGuiApplication::clipboard()->text(); }
 
 void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
-std::u16string to_u16(const QString& s) { return std::u16string(s.utf16(), s.utf16() + s.size()); }
-
 QString from_u16(const std::u16string& s) {
   return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
