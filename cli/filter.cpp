@@ -45,8 +45,6 @@ class Failure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string quoted(std::string_view text) { return "„" + std::string(text) + "“"; }
-
 // The input as the object of a sentence ("die Standardeingabe") or after "in".
 std::string input_object(const std::string& name) {
   return name == "-" ? "die Standardeingabe" : quoted(name);

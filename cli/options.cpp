@@ -3,11 +3,10 @@
 #include <limits>
 
 namespace textquirl::cli {
-namespace {
 
-std::string quoted(std::string_view text) {
-  return "„" + std::string(text) + "“";
-}
+std::string quoted(std::string_view text) { return "„" + std::string(text) + "“"; }
+
+namespace {
 
 std::uint32_t parse_seed(std::string_view text) {
   if (text.empty()) throw UsageError("Bei --seed fehlt der Startwert.");

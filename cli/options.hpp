@@ -26,6 +26,10 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A name or value as the messages show it, in German quotation marks.
+//   quoted("a.txt") == "„a.txt“"
+std::string quoted(std::string_view text);
+
 // Parses `args` (without the program name). Options may stand anywhere before
 // "--"; after it everything is an input name; "-" alone is an input. The
 // first --help or --version ends parsing. The last --seed wins. Throws

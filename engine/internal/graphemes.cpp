@@ -24,6 +24,13 @@ std::unique_ptr<std::bitset<65536>> build_single_unit_table() {
   return table;
 }
 
+// Offsets are kept in 32 bits, and ICU counts in int32_t.
+void check_length(std::u16string_view text) {
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+    throw std::length_error("Wort zu lang für die Zerlegung in Zeichen");
+  }
+}
+
 }  // namespace
 
 const std::bitset<65536>& single_unit_characters() {
@@ -45,14 +52,18 @@ GraphemeSplitter::~GraphemeSplitter() {
 
 void GraphemeSplitter::split(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
   bounds.clear();
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
-    throw std::length_error("Wort zu lang für die Zerlegung in Zeichen");
-  }
+  check_length(text);
   if (each_unit_is_a_character(text)) {
     bounds.resize(text.size() + 1);
     for (std::uint32_t i = 0; i < bounds.size(); ++i) bounds[i] = i;
     return;
   }
+  split_with_icu(text, bounds);
+}
+
+void GraphemeSplitter::split_with_icu(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
+  bounds.clear();
+  check_length(text);
   UErrorCode status = U_ZERO_ERROR;
   const auto* data = reinterpret_cast<const UChar*>(text.data());
   const auto length = static_cast<int32_t>(text.size());

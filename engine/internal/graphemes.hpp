@@ -38,6 +38,10 @@ class GraphemeSplitter {
   // std::runtime_error if ICU fails.
   void split(std::u16string_view text, std::vector<std::uint32_t>& bounds);
 
+  // The same, always asking ICU: for callers that already know the text is
+  // not made of single-unit characters only.
+  void split_with_icu(std::u16string_view text, std::vector<std::uint32_t>& bounds);
+
  private:
   UBreakIterator* iterator_ = nullptr;
 };
