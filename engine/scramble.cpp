@@ -20,7 +20,9 @@
 //     when a word and a mark touched.
 // A word whose shuffled letters happen to end in CR LF counts as ending a
 // line too. Words of four or more characters keep their first and last
-// character; the characters between are shuffled.
+// character; the characters between are shuffled. The text may come in
+// pieces: a word still open at the end of a piece, or a CR there, waits for
+// the next one.
 
 namespace textquirl {
 namespace {
@@ -52,11 +54,17 @@ const std::array<std::uint8_t, 65536>& unit_table() {
   return *table;
 }
 
-// The output under construction: a buffer written through a cursor, grown
-// (rarely: texts with many marks touching words) when a token might not fit.
+// The output under construction: appended to the caller's text through a
+// cursor, grown (rarely: texts with many marks touching words) when a token
+// might not fit, and cut to what was written when it goes out of scope.
 class Output {
  public:
-  explicit Output(std::size_t expected) : text_(expected, u'\0') {}
+  Output(std::u16string& text, std::size_t expected) : text_(text), length_(text.size()) {
+    text_.resize(length_ + expected);
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() { text_.resize(length_); }
 
   // Makes room for `units` more units at the cursor.
   void reserve_more(std::size_t units) {
@@ -72,24 +80,20 @@ class Output {
   bool ends_with_line_break() const {
     return length_ >= 2 && text_[length_ - 2] == u'\r' && text_[length_ - 1] == u'\n';
   }
-  std::u16string finish() && {
-    text_.resize(length_);
-    return std::move(text_);
-  }
 
  private:
-  std::u16string text_;
-  std::size_t length_ = 0;
+  std::u16string& text_;
+  std::size_t length_;
 };
 
 template <class Source>
-class Scrambler {
+class WordShuffler {
  public:
-  Scrambler(Source& random, Output& out) : random_(random), out_(out) {}
+  explicit WordShuffler(Source& random) : random_(random) {}
 
   // Appends `word` with its inner characters shuffled. `simple` says that
   // each unit of the word is a character of its own.
-  void append_word(std::u16string_view word, bool simple) {
+  void append_word(std::u16string_view word, bool simple, Output& out_) {
     out_.reserve_more(word.size());
     if (word.size() <= 3) {  // three units are at most three characters
       out_.put(word);
@@ -117,71 +121,184 @@ class Scrambler {
 
  private:
   Source& random_;
-  Output& out_;
   internal::GraphemeSplitter splitter_;
   std::vector<std::uint32_t> bounds_;
 };
 
+}  // namespace
+
+class Scrambler::Impl {
+ public:
+  virtual ~Impl() = default;
+  // Scrambles the next piece; `last` ends the text.
+  virtual void push(std::u16string_view piece, bool last, std::u16string& out) = 0;
+};
+
+namespace {
+
+// The scan over the pieces. What crosses a cut: whether anything was written
+// yet, whether the last token was an opening mark or a line break, and an
+// unfinished word (its units so far, whether any of them may join a
+// neighbour, and whether a CR stands after it that the next unit decides).
 template <class Source>
-std::u16string scramble_with(std::u16string_view text, Source& random) {
-  const auto& table = unit_table();
-  Output out(text.size() + text.size() / 8 + 16);
-  Scrambler<Source> scrambler(random, out);
+class PieceScrambler final : public Scrambler::Impl {
+ public:
+  explicit PieceScrambler(Source& random) : words_(random) {}
 
-  bool first = true;           // nothing written yet
-  bool after_opening = false;  // the last token was "(" or "["
-  bool after_line = false;     // the output ends with a line break
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const char16_t c = text[i];
-    const std::uint8_t cls = table[c] & kClassBits;
-    if (cls == kSpace) {
-      ++i;
-      continue;
-    }
-    const bool line_break = cls == kCarriageReturn && i + 1 < n && text[i + 1] == u'\n';
-    const bool mark = cls == kClosingMark || cls == kOpeningMark;
-    out.reserve_more(3);
-    if (!first && !after_opening && !after_line && cls != kClosingMark) out.put(u' ');
-    first = false;
+  void push(std::u16string_view text, bool last, std::u16string& out) override {
+    const auto& table = unit_table();
+    Output output(out, text.size() + text.size() / 8 + 16);
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    if (open_word()) i = continue_word(text, last, output);
 
-    if (line_break) {
-      out.put(u"\r\n");
-      i += 2;
-      after_opening = false;
-      after_line = true;
-    } else if (mark) {
-      out.put(c);
-      ++i;
-      after_opening = cls == kOpeningMark;
-      after_line = false;
-    } else {
-      const std::size_t start = i;
-      std::uint8_t joins = 0;
-      for (; i < n; ++i) {
-        const std::uint8_t t = table[text[i]];
-        const std::uint8_t k = t & kClassBits;
-        if (k != kWordUnit && (k != kCarriageReturn || (i + 1 < n && text[i + 1] == u'\n'))) break;
-        joins |= t;
+    while (i < n) {
+      const char16_t c = text[i];
+      const std::uint8_t cls = table[c] & kClassBits;
+      if (cls == kSpace) {
+        ++i;
+        continue;
       }
-      const bool simple = (joins & kJoins) == 0;
-      const std::u16string_view word = text.substr(start, i - start);
-      scrambler.append_word(word, simple);
-      after_opening = false;
-      after_line = word.size() >= 2 && out.ends_with_line_break();
+      const bool line_break = cls == kCarriageReturn && i + 1 < n && text[i + 1] == u'\n';
+      if (line_break) {
+        put_line_break(output);
+        i += 2;
+      } else if (cls == kClosingMark || cls == kOpeningMark) {
+        output.reserve_more(2);
+        if (cls == kOpeningMark) put_space(output);
+        output.put(c);
+        first_ = false;
+        after_opening_ = cls == kOpeningMark;
+        after_line_ = false;
+        ++i;
+      } else {
+        const std::size_t start = i;
+        std::uint8_t joins = 0;
+        i = scan_word(text, i, last, joins);
+        if (cr_pending_ || (i == n && !last)) {  // the word may go on in the next piece
+          carried_.assign(text.substr(start, i - start));
+          joins_ = joins;
+          return;
+        }
+        put_word(text.substr(start, i - start), (joins & kJoins) == 0, output);
+      }
     }
+    if (last) reset();
   }
-  return std::move(out).finish();
+
+ private:
+  bool open_word() const { return cr_pending_ || !carried_.empty(); }
+
+  // End of the word whose units run from `i`: the first space, mark or
+  // line break, or n. A CR that ends an unfinished text stops the scan
+  // with cr_pending_ set. Adds the units' table bits to `joins`.
+  std::size_t scan_word(std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins) {
+    const auto& table = unit_table();
+    const std::size_t n = text.size();
+    for (; i < n; ++i) {
+      const std::uint8_t t = table[text[i]];
+      const std::uint8_t k = t & kClassBits;
+      if (k != kWordUnit) {
+        if (k != kCarriageReturn) break;
+        if (i + 1 < n) {
+          if (text[i + 1] == u'\n') break;
+        } else if (!last) {
+          cr_pending_ = true;
+          break;
+        }
+      }
+      joins |= t;
+    }
+    return i;
+  }
+
+  // Goes on with the word (or lone CR) held back from the last piece;
+  // returns where the scan of `text` resumes.
+  std::size_t continue_word(std::u16string_view text, bool last, Output& output) {
+    std::size_t i = 0;
+    if (cr_pending_) {
+      if (text.empty() && !last) return 0;
+      cr_pending_ = false;
+      if (!text.empty() && text[0] == u'\n') {
+        if (!carried_.empty()) put_word(carried_, (joins_ & kJoins) == 0, output);
+        carried_.clear();
+        put_line_break(output);
+        return 1;
+      }
+      carried_.push_back(u'\r');
+      joins_ |= unit_table()[u'\r'];
+    }
+    i = scan_word(text, 0, last, joins_);
+    carried_.append(text.substr(0, i));
+    if (cr_pending_ || (i == text.size() && !last)) return text.size();  // still unfinished
+    put_word(carried_, (joins_ & kJoins) == 0, output);
+    carried_.clear();
+    return i;
+  }
+
+  // Writes the space the rules put before a word, a line break or an
+  // opening mark. Callers reserve first.
+  void put_space(Output& output) {
+    if (!first_ && !after_opening_ && !after_line_) output.put(u' ');
+  }
+
+  void put_line_break(Output& output) {
+    output.reserve_more(3);
+    put_space(output);
+    output.put(u"\r\n");
+    first_ = false;
+    after_opening_ = false;
+    after_line_ = true;
+  }
+
+  void put_word(std::u16string_view word, bool simple, Output& output) {
+    output.reserve_more(1);
+    put_space(output);
+    first_ = false;
+    words_.append_word(word, simple, output);
+    after_opening_ = false;
+    after_line_ = word.size() >= 2 && output.ends_with_line_break();
+  }
+
+  void reset() {
+    first_ = true;
+    after_opening_ = false;
+    after_line_ = false;
+    cr_pending_ = false;
+    carried_.clear();
+    joins_ = 0;
+  }
+
+  WordShuffler<Source> words_;
+  bool first_ = true;           // nothing written yet
+  bool after_opening_ = false;  // the last token was "(" or "["
+  bool after_line_ = false;     // the output ends with a line break
+  bool cr_pending_ = false;     // the last piece ended in a CR not yet decided
+  std::u16string carried_;      // the unfinished word
+  std::uint8_t joins_ = 0;      // table bits of carried_'s units
+};
+
+std::unique_ptr<Scrambler::Impl> make_impl(RandomSource& random) {
+  // The programs' own generator is called directly, without a virtual call
+  // per draw.
+  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return std::make_unique<PieceScrambler<DefaultRandom>>(*fixed);
+  return std::make_unique<PieceScrambler<RandomSource>>(random);
 }
 
 }  // namespace
 
+Scrambler::Scrambler(RandomSource& random) : impl_(make_impl(random)) {}
+Scrambler::Scrambler(Scrambler&&) noexcept = default;
+Scrambler& Scrambler::operator=(Scrambler&&) noexcept = default;
+Scrambler::~Scrambler() = default;
+
+void Scrambler::push(std::u16string_view piece, std::u16string& out) { impl_->push(piece, false, out); }
+void Scrambler::push_last(std::u16string_view piece, std::u16string& out) { impl_->push(piece, true, out); }
+
 std::u16string scramble(std::u16string_view text, RandomSource& random) {
-  // The programs' own generator is called directly, without a virtual call
-  // per draw.
-  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return scramble_with(text, *fixed);
-  return scramble_with(text, random);
+  std::u16string out;
+  Scrambler(random).push_last(text, out);
+  return out;
 }
 
 }  // namespace textquirl

@@ -9,8 +9,12 @@
 //   DefaultRandom random;
 //   scramble(u"Hallo, Welt!", random)  // e.g. u"Hlalo, Wlet!"
 //   scramble(u"eins\r\nzwei", random)  // u"e?? \r\nz??i": space before, none after
+//
+// `Scrambler` does the same for a text that arrives in pieces, cut anywhere,
+// and hands the result out piece by piece.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,5 +29,36 @@ namespace textquirl {
 // (a single very long word: n log n). Throws std::bad_alloc when memory runs
 // out; `text` is never changed.
 std::u16string scramble(std::u16string_view text, RandomSource& random);
+
+// Scrambles a text given in pieces. Whatever the cuts (inside a word, between
+// CR and LF, inside a character of several units), the pieces of the result
+// put together equal scramble(whole text), with the same draws in the same
+// order. A piece ending inside a word, or in a CR, is held back until the
+// next piece decides it; the rest of the result goes out at once.
+//   Scrambler s(random);
+//   std::u16string out;
+//   s.push(u"Hallo, We", out);  // out == u"H??o,"
+//   s.push_last(u"lt!", out);   // out == u"H??o, W??t!"
+class Scrambler {
+ public:
+  // Draws from `random`, which must outlive the scrambler.
+  explicit Scrambler(RandomSource& random);
+  Scrambler(Scrambler&&) noexcept;
+  Scrambler& operator=(Scrambler&&) noexcept;
+  ~Scrambler();
+
+  // Scrambles `piece`, the next part of the text, and appends to `out` the
+  // part of the result that no later piece can change. Throws
+  // std::bad_alloc when memory runs out.
+  void push(std::u16string_view piece, std::u16string& out);
+  // Like push for the last piece (which may be empty), then ends the text:
+  // appends the rest of the result. The scrambler then starts a new text.
+  void push_last(std::u16string_view piece, std::u16string& out);
+
+  class Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace textquirl

@@ -7,7 +7,10 @@
 //    which the shuffle only rearranges: same units once spaces and line
 //    breaks are removed, same first and last unit of every space-separated
 //    piece;
-//  - the same seed gives the same result twice.
+//  - the same seed gives the same result twice;
+//  - the text cut into pieces (lengths drawn from the seed, many of 0 to 3
+//    units) and given to a Scrambler gives the same result and the same
+//    number of draws.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -54,6 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   textquirl::DefaultRandom random(seed), again(seed);
   const std::u16string result = textquirl::scramble(text, random);
   check(textquirl::scramble(text, again) == result, "same seed, same result");
+
+  textquirl::DefaultRandom cut_random(seed);
+  textquirl::Scrambler scrambler(cut_random);
+  std::u16string cut_result;
+  std::uint32_t cuts = seed;
+  for (std::size_t at = 0; at < text.size();) {
+    cuts = cuts * 1664525u + 1013904223u;
+    const std::size_t length = (cuts >> 30) == 0 ? (cuts >> 8) % 512 : (cuts >> 8) % 4;
+    const std::u16string_view piece = std::u16string_view(text).substr(at, length);
+    scrambler.push(piece, cut_result);
+    at += piece.size();
+  }
+  scrambler.push_last({}, cut_result);
+  check(cut_result == result, "pieces give the whole text's result");
+  check(cut_random.next() == random.next(), "pieces draw as often as the whole text");
   if (textquirl::fuzz::well_formed(text)) check(textquirl::fuzz::well_formed(result), "well-formed output");
 
   ZeroSource zero;

@@ -125,6 +125,36 @@ TEST(scramble, AgreesWithTheComposedProceduresOnRandomTexts) {
   }
 }
 
+TEST(Scrambler, GivesTheWholeTextsResultWhereverThePiecesAreCut) {
+  std::mt19937 gen(7);
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string text = random_text(gen, round % 10 == 0 ? 300 : 40);
+    const std::uint32_t seed = gen();
+    CountingSource whole_random(seed), pieces_random(seed);
+    const std::u16string whole = scramble(text, whole_random);
+
+    // Cuts anywhere, many of them one unit apart; the last piece may be
+    // given to push_last or be empty.
+    Scrambler scrambler(pieces_random);
+    std::u16string out;
+    const std::size_t longest = 1 + gen() % 12;
+    std::size_t at = 0;
+    while (at < text.size() && gen() % 8 != 0) {
+      const std::size_t length = std::min<std::size_t>(gen() % (longest + 1), text.size() - at);
+      scrambler.push(std::u16string_view(text).substr(at, length), out);
+      at += length;
+    }
+    scrambler.push_last(std::u16string_view(text).substr(at), out);
+    ASSERT_EQ(out, whole) << "round " << round;
+    ASSERT_EQ(pieces_random.draws, whole_random.draws);
+
+    // The scrambler then starts afresh.
+    out.clear();
+    scrambler.push_last(u" (x ", out);
+    ASSERT_EQ(out, u"(x");
+  }
+}
+
 TEST(scramble, KeepsFirstAndLastCharacterOfEveryWord) {
   // Words without marks or line breaks, separated by single spaces: the
   // result lines up word for word with the input.
