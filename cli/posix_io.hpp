@@ -14,6 +14,8 @@ class PosixIo final : public Io {
  public:
   IoStatus read_stdin(std::string& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
+  // A reader that has gone away (EPIPE) ends the process by SIGPIPE, quietly,
+  // as it ends other filters; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
   void write_stderr(std::string_view message) override;
 };
