@@ -106,8 +106,27 @@ std::string system_error_text(int errnum) {
     case EAGAIN: return "Ressource vorübergehend nicht verfügbar";
     case ENXIO: return "Gerät oder Adresse nicht vorhanden";
     case ETXTBSY: return "Datei wird gerade benutzt";
-    default: return std::strerror(errnum);
+    case EINVAL: return "Ungültiges Argument";
+    case EFAULT: return "Ungültige Adresse";
+    case EBUSY: return "Gerät oder Ressource belegt";
+    case ENODEV: return "Gerät nicht vorhanden";
+    case ESPIPE: return "Positionieren nicht möglich";
+    case EOVERFLOW: return "Wert zu groß für den Datentyp";
+    case ENOTSUP: return "Vorgang nicht unterstützt";
+    case ENOBUFS: return "Kein Pufferspeicher verfügbar";
+    case ECONNRESET: return "Die Gegenseite hat die Verbindung zurückgesetzt";
+    case ENOTCONN: return "Keine Verbindung";
+    case ETIMEDOUT: return "Zeitüberschreitung";
+    case ESTALE: return "Veralteter Verweis auf eine Netzwerkdatei";
+    default: break;
   }
+  // The rarer ones by their symbolic name: the system's own texts are English.
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
+  if (const char* name = strerrorname_np(errnum)) {
+    return "Systemfehler " + std::string(name) + " (Nummer " + std::to_string(errnum) + ")";
+  }
+#endif
+  return "Systemfehler Nummer " + std::to_string(errnum);
 }
 
 IoStatus PosixIo::read_stdin(std::string& contents) { return read_all(STDIN_FILENO, contents); }
