@@ -1,11 +1,13 @@
 #include "cli/posix_io.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace textquirl::cli {
@@ -63,6 +65,18 @@ IoStatus read_all(int fd, std::string& contents) {
   }
 }
 
+// Ends the process the way a closed pipe ends cat or sort: killed by SIGPIPE,
+// whatever disposition the signal had, without a message.
+[[noreturn]] void end_by_closed_pipe() {
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipe_only, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);  // not reached
+}
+
 }  // namespace
 
 bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes) {
@@ -86,14 +100,33 @@ std::string system_error_text(int errnum) {
     case ENOSPC: return "Kein Speicherplatz mehr auf dem Gerät";
     case EDQUOT: return "Speicherplatzkontingent überschritten";
     case EFBIG: return "Datei zu groß";
-    case EPIPE: return "Die Gegenseite hat die Verbindung geschlossen (Broken pipe)";
+    case EPIPE: return "Die Gegenseite hat die Verbindung geschlossen";
     case EBADF: return "Ungültiger Dateideskriptor (nicht geöffnet)";
     case EROFS: return "Dateisystem ist nur lesbar";
     case EAGAIN: return "Ressource vorübergehend nicht verfügbar";
     case ENXIO: return "Gerät oder Adresse nicht vorhanden";
     case ETXTBSY: return "Datei wird gerade benutzt";
-    default: return std::strerror(errnum);
+    case EINVAL: return "Ungültiges Argument";
+    case EFAULT: return "Ungültige Adresse";
+    case EBUSY: return "Gerät oder Ressource belegt";
+    case ENODEV: return "Gerät nicht vorhanden";
+    case ESPIPE: return "Positionieren nicht möglich";
+    case EOVERFLOW: return "Wert zu groß für den Datentyp";
+    case ENOTSUP: return "Vorgang nicht unterstützt";
+    case ENOBUFS: return "Kein Pufferspeicher verfügbar";
+    case ECONNRESET: return "Die Gegenseite hat die Verbindung zurückgesetzt";
+    case ENOTCONN: return "Keine Verbindung";
+    case ETIMEDOUT: return "Zeitüberschreitung";
+    case ESTALE: return "Veralteter Verweis auf eine Netzwerkdatei";
+    default: break;
   }
+  // The rarer ones by their symbolic name: the system's own texts are English.
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
+  if (const char* name = strerrorname_np(errnum)) {
+    return "Systemfehler " + std::string(name) + " (Nummer " + std::to_string(errnum) + ")";
+  }
+#endif
+  return "Systemfehler Nummer " + std::to_string(errnum);
 }
 
 IoStatus PosixIo::read_stdin(std::string& contents) { return read_all(STDIN_FILENO, contents); }
@@ -120,6 +153,7 @@ IoStatus PosixIo::write_stdout(std::string_view data) {
     const ssize_t put = write(STDOUT_FILENO, data.data(), std::min(data.size(), kMaxSyscallBytes));
     if (put < 0) {
       if (errno == EINTR) continue;
+      if (errno == EPIPE) end_by_closed_pipe();
       return {system_error_text(errno)};
     }
     data.remove_prefix(static_cast<std::size_t>(put));

@@ -14,13 +14,16 @@ class PosixIo final : public Io {
  public:
   IoStatus read_stdin(std::string& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
+  // A reader that has gone away (EPIPE) ends the process by SIGPIPE, quietly,
+  // as it ends other filters; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
   void write_stderr(std::string_view message) override;
 };
 
-// The German reason for the system error `errnum`, falling back to the
-// system's own text for the rarer ones.
+// The German reason for the system error `errnum`; the rarer ones are named
+// by their symbol and number.
 //   system_error_text(ENOENT) == "Datei oder Verzeichnis nicht gefunden"
+//   system_error_text(EDOM) == "Systemfehler EDOM (Nummer 33)"
 std::string system_error_text(int errnum);
 
 // Whether an input of `input_bytes` bytes can be processed on a machine with

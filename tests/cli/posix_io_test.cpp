@@ -32,8 +32,11 @@ TEST(PosixIo, ReadsWholeFilesAndNamesSystemErrors) {
   EXPECT_EQ(io.read_file((dir / "does-not-exist.txt").string(), read).error,
             "Datei oder Verzeichnis nicht gefunden");
   EXPECT_EQ(io.read_file(dir.string(), read).error, "Ist ein Verzeichnis");
-  // errors without a German text keep the system's own
-  EXPECT_EQ(system_error_text(EDOM), std::strerror(EDOM));
+  // errors without a German text of their own are named, never in English
+  EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer " + std::to_string(EDOM) + ")");
+  for (int errnum = 1; errnum < 134; ++errnum) {
+    EXPECT_NE(system_error_text(errnum), std::strerror(errnum)) << errnum;
+  }
 }
 
 }  // namespace
