@@ -1,12 +1,14 @@
 #include "cli/filter.hpp"
 
+#include <unicode/utf16.h>
+
 #include <cstdint>
 #include <exception>
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
-#include "cli/line_breaks.hpp"
 #include "cli/options.hpp"
 #include "cli/utf8.hpp"
 #include "engine/random_source.hpp"
@@ -58,27 +60,38 @@ std::string hex_byte(unsigned char byte) {
   return {'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
 }
 
-std::u16string read_and_decode(const std::string& name, Io& io) {
-  std::string bytes;
+// The text of input `name`, read (or mapped) and checked: on return it is
+// valid UTF-8, its byte-order mark skipped.
+struct CheckedInput {
+  InputBytes bytes;
+  std::size_t skip = 0;  // the byte-order mark's length, if any
+  std::string_view text() const { return bytes.bytes().substr(skip); }
+};
+
+CheckedInput read_and_check(const std::string& name, Io& io) {
+  CheckedInput input;
   try {
-    const IoStatus status = name == "-" ? io.read_stdin(bytes) : io.read_file(name, bytes);
+    const IoStatus status = name == "-" ? io.read_stdin(input.bytes.read) : io.map_file(name, input.bytes);
     if (!status.ok()) {
       throw Failure("Kann " + input_object(name) + " nicht lesen: " + status.error + ".");
     }
   } catch (const std::bad_alloc&) {
     throw Failure("Nicht genug Arbeitsspeicher, um " + input_object(name) + " zu lesen.");
   }
+  const std::string_view bytes = input.bytes.bytes();
   // A byte-order mark is no part of the text; offsets still count it.
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  const std::size_t skip = std::string_view(bytes).starts_with(kBom) ? kBom.size() : 0;
+  const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
+  input.skip = skip;
   try {
-    return utf8_to_utf16(std::string_view(bytes).substr(skip));
+    check_utf8(input.text());
   } catch (const InvalidUtf8& error) {
     const std::size_t offset = skip + error.offset();
     throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " +
                   std::to_string(offset) + " (" +
                   hex_byte(static_cast<unsigned char>(bytes[offset])) + "): " + error.what() + ".");
   }
+  return input;
 }
 
 void write_or_fail(Io& io, std::string_view data) {
@@ -88,7 +101,66 @@ void write_or_fail(Io& io, std::string_view data) {
   }
 }
 
-int run(std::span<const std::string_view> args, Io& io) {
+// Takes the checked inputs' text piece by piece through decoding (line
+// breaks to CR LF), the scramble, encoding (CR LF back to LF) and writing.
+// Each stage appends to a buffer that is emptied for the next piece, so the
+// buffers stay about as large as a piece.
+class Pipeline {
+ public:
+  Pipeline(Io& io, RandomSource& random, std::size_t piece_bytes)
+      : io_(io), scrambler_(random), piece_bytes_(piece_bytes) {}
+
+  // The next input's text, valid UTF-8.
+  void push(std::string_view utf8) {
+    for (std::size_t begin = 0; begin < utf8.size();) {
+      const std::size_t end = utf8_piece_end(utf8, begin, piece_bytes_);
+      decoded_.clear();
+      append_utf16_crlf(utf8.substr(begin, end - begin), after_cr_, decoded_);
+      after_cr_ = utf8[end - 1] == '\r';
+      scrambler_.push(decoded_, scrambled_);
+      send(false);
+      begin = end;
+    }
+  }
+
+  void finish() {
+    scrambler_.push_last({}, scrambled_);
+    send(true);
+    if (!written_anything_) write_or_fail(io_, {});
+  }
+
+ private:
+  // Writes what the scrambler gave out, except a last CR (the next piece
+  // may bring its LF) or a last lead surrogate, which stay for the next turn.
+  void send(bool last) {
+    std::size_t ready = scrambled_.size();
+    if (!last && ready > 0 && (scrambled_[ready - 1] == u'\r' || U16_IS_LEAD(scrambled_[ready - 1]))) --ready;
+    encoded_.clear();
+    try {
+      append_utf8_lf(std::u16string_view(scrambled_.data(), ready), encoded_);
+    } catch (const InvalidUtf16& error) {
+      throw Failure("Interner Fehler: Das Ergebnis enthält an Position " +
+                    std::to_string(sent_units_ + error.offset()) +
+                    " eine ungepaarte UTF-16-Surrogathälfte; die Ausgabe bricht dort ab.");
+    }
+    sent_units_ += ready;
+    scrambled_.erase(0, ready);
+    if (encoded_.empty()) return;
+    write_or_fail(io_, encoded_);
+    written_anything_ = true;
+  }
+
+  Io& io_;
+  Scrambler scrambler_;
+  std::size_t piece_bytes_;
+  bool after_cr_ = false;  // the text decoded so far ends in a CR
+  std::u16string decoded_, scrambled_;
+  std::string encoded_;
+  std::size_t sent_units_ = 0;  // units of the result encoded so far
+  bool written_anything_ = false;
+};
+
+int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes) {
   Options options;
   try {
     options = parse_options(args);
@@ -105,30 +177,17 @@ int run(std::span<const std::string_view> args, Io& io) {
   }
   if (options.inputs.empty()) options.inputs.emplace_back("-");
 
-  std::u16string text;
-  for (const std::string& name : options.inputs) {
-    std::u16string decoded = read_and_decode(name, io);
-    if (text.empty()) {
-      text = std::move(decoded);
-    } else {
-      text += decoded;
-    }
-  }
-  text = to_crlf(text);
+  std::vector<CheckedInput> inputs;
+  inputs.reserve(options.inputs.size());
+  for (const std::string& name : options.inputs) inputs.push_back(read_and_check(name, io));
+
   DefaultRandom random(options.seed);
-  std::u16string scrambled = scramble(text, random);
-  text = std::u16string();  // release before the next copies
-  scrambled = crlf_to_lf(std::move(scrambled));
-  std::string output;
-  try {
-    output = utf16_to_utf8(scrambled);
-  } catch (const InvalidUtf16& error) {
-    throw Failure("Interner Fehler: Das Ergebnis enthält an Position " +
-                  std::to_string(error.offset()) +
-                  " eine ungepaarte UTF-16-Surrogathälfte; es wurde nichts ausgegeben.");
+  Pipeline pipeline(io, random, piece_bytes);
+  for (CheckedInput& input : inputs) {
+    pipeline.push(input.text());
+    input = CheckedInput();  // done with it: free or unmap
   }
-  scrambled = std::u16string();
-  write_or_fail(io, output);
+  pipeline.finish();
   return 0;
 }
 
@@ -148,8 +207,12 @@ void report(Io& io, std::string_view message) {
 }  // namespace
 
 int run_filter(std::span<const std::string_view> args, Io& io) {
+  return detail::run_filter(args, io, kPieceBytes);
+}
+
+int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes) {
   try {
-    return run(args, io);
+    return run(args, io, piece_bytes);
   } catch (const Failure& failure) {
     report(io, failure.what());
   } catch (const std::bad_alloc&) {

@@ -3,6 +3,8 @@
 // can run it without processes or files.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +18,18 @@ struct IoStatus {
   bool ok() const { return error.empty(); }
 };
 
+// The bytes of one input, either read into `read` or mapped into memory
+// (`mapped` owns the mapping and releases it).
+struct InputBytes {
+  std::string read;
+  std::shared_ptr<const char> mapped;
+  std::size_t mapped_size = 0;
+
+  std::string_view bytes() const {
+    return mapped ? std::string_view(mapped.get(), mapped_size) : std::string_view(read);
+  }
+};
+
 class Io {
  public:
   virtual ~Io() = default;
@@ -23,6 +37,12 @@ class Io {
   virtual IoStatus read_stdin(std::string& contents) = 0;
   // Replaces `contents` with the whole file at `path`.
   virtual IoStatus read_file(const std::string& path, std::string& contents) = 0;
+  // Replaces `contents` with the whole file at `path`, mapped into memory
+  // where that is cheaper than reading it; by default read with read_file.
+  virtual IoStatus map_file(const std::string& path, InputBytes& contents) {
+    contents = InputBytes();
+    return read_file(path, contents.read);
+  }
   // Writes all of `data` to standard output.
   virtual IoStatus write_stdout(std::string_view data) = 0;
   // Writes a message to standard error; failures there cannot be reported.
@@ -32,7 +52,17 @@ class Io {
 // Runs the program for `args` (without the program name) and returns its exit
 // status: 0 on success, 1 on any error, after a German message on standard
 // error that starts with "textquirl-cli: ". Standard output gets either the
-// complete result or, on an input error, nothing at all.
+// complete result or, on an input error, nothing at all: every input is read
+// and checked first, then the text is decoded, scrambled, encoded and written
+// in pieces of about kPieceBytes input bytes.
 int run_filter(std::span<const std::string_view> args, Io& io);
+
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 17;
+
+namespace detail {
+// The same with pieces of at most `piece_bytes` input bytes (at least 4),
+// for tests and fuzzing, which cut small texts into many pieces.
+int run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes);
+}  // namespace detail
 
 }  // namespace textquirl::cli

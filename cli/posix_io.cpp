@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,21 +152,61 @@ IoStatus PosixIo::read_stdin(std::string& contents) {
   return read_all(STDIN_FILENO, contents, memory_bytes_);
 }
 
-IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
-  int fd;
+namespace {
+
+// Opens `path` for reading into `fd`; the status says why not.
+IoStatus open_for_reading(const std::string& path, int& fd) {
   do {
     fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return {system_error_text(errno)};
-  IoStatus status;
-  try {
-    status = read_all(fd, contents, memory_bytes_);
-  } catch (...) {
-    close(fd);
-    throw;
+  return {};
+}
+
+// Closes `fd` when it goes out of scope.
+class FileCloser {
+ public:
+  explicit FileCloser(int fd) : fd_(fd) {}
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+  ~FileCloser() { close(fd_); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
+  int fd = -1;
+  if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
+  const FileCloser closer(fd);
+  return read_all(fd, contents, memory_bytes_);
+}
+
+IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
+  contents = InputBytes();
+  int fd = -1;
+  if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
+  const FileCloser closer(fd);
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::uint64_t>(info.st_size) >= kMapAtLeast) {
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (!fits_in_memory(size, memory_bytes_)) {
+      return {too_large("Die Datei", with_separators(size), memory_bytes_)};
+    }
+    void* start = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (start != MAP_FAILED) {
+      const auto length = static_cast<std::size_t>(size);
+      contents.mapped = std::shared_ptr<const char>(
+          static_cast<const char*>(start), [length](const char* p) { munmap(const_cast<char*>(p), length); });
+      contents.mapped_size = length;
+      return {};
+    }
+    // Some files (on some file systems) cannot be mapped: read them.
   }
-  close(fd);
-  return status;
+  return read_all(fd, contents.read, memory_bytes_);
 }
 
 IoStatus PosixIo::write_stdout(std::string_view data) {

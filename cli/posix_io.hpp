@@ -21,6 +21,9 @@ class PosixIo final : public Io {
   // endless streams alike.
   IoStatus read_stdin(std::string& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
+  // Regular files of kMapAtLeast bytes or more are mapped (read-only,
+  // private, all pages at once), everything else is read.
+  IoStatus map_file(const std::string& path, InputBytes& contents) override;
   // A reader that has gone away (EPIPE) ends the process by SIGPIPE, quietly,
   // as it ends other filters; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
@@ -29,6 +32,9 @@ class PosixIo final : public Io {
  private:
   std::uint64_t memory_bytes_;
 };
+
+// Below this size reading a file costs less than mapping it.
+inline constexpr std::uint64_t kMapAtLeast = std::uint64_t{1} << 20;
 
 // The German reason for the system error `errnum`; the rarer ones are named
 // by their symbol and number.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace textquirl::cli {
@@ -20,6 +21,7 @@ bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 // sequence is cut; after four continuation bytes in a row there is none to
 // protect (the fourth can never be part of a valid sequence), so the cut stays.
 std::size_t utf8_chunk_end(std::string_view utf8, std::size_t begin, std::size_t max_chunk) {
+  max_chunk = std::max<std::size_t>(max_chunk, 4);
   std::size_t end = begin + std::min(max_chunk, utf8.size() - begin);
   if (end == utf8.size()) return end;
   for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
@@ -89,7 +91,178 @@ std::size_t first_unpaired_surrogate(std::u16string_view piece) {
   return 0;
 }
 
+// Eight bytes (or four UTF-16 units) at `p`, to test them all at once.
+std::uint64_t load8(const void* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The high bit of each byte of `word` that is 0x80 or more, or equal to
+// `byte` (exact for the lowest such byte, which is all callers use).
+std::uint64_t flag_bytes(std::uint64_t word, std::uint8_t byte) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+  const std::uint64_t x = word ^ (kOnes * byte);
+  return (word | ((x - kOnes) & ~x)) & kHigh;
+}
+
+// The same for the four 16-bit units of `word`: bit 15 of each unit that is
+// 0x80 or more, or equal to `unit`. No sum carries into the next unit.
+std::uint64_t flag_units(std::uint64_t word, char16_t unit) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001, kHigh = 0x8000800080008000;
+  const std::uint64_t non_ascii = ((word & 0x7FFF7FFF7FFF7FFF) + 0x7F807F807F807F80) | word;
+  const std::uint64_t x = word ^ (kOnes * unit);
+  return (non_ascii | ((x - kOnes) & ~x)) & kHigh;
+}
+
+bool is_continuation_byte(std::uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Length of the valid sequence that starts with the non-ASCII byte at
+// bytes[i], or 0 if it is invalid (the rules of RFC 3629).
+std::size_t valid_sequence_length(const std::uint8_t* bytes, std::size_t i, std::size_t n) {
+  const std::uint8_t lead = bytes[i];
+  const std::size_t left = n - i;
+  if (lead >= 0xC2 && lead <= 0xDF) return left >= 2 && is_continuation_byte(bytes[i + 1]) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (left < 3) return 0;
+    const std::uint8_t second = bytes[i + 1];
+    const std::uint8_t low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return second >= low && second <= high && is_continuation_byte(bytes[i + 2]) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    if (left < 4) return 0;
+    const std::uint8_t second = bytes[i + 1];
+    const std::uint8_t low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    return second >= low && second <= high && is_continuation_byte(bytes[i + 2]) &&
+                   is_continuation_byte(bytes[i + 3])
+               ? 4
+               : 0;
+  }
+  return 0;
+}
+
 }  // namespace
+
+void check_utf8(std::string_view utf8) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const std::size_t n = utf8.size();
+  constexpr std::uint64_t kHigh = 0x8080808080808080;
+  std::size_t i = 0;
+  while (i < n) {
+    if (n - i >= 8) {
+      const std::uint64_t high = load8(bytes + i) & kHigh;
+      if (high == 0) {
+        i += 8;
+        continue;
+      }
+      i += static_cast<std::size_t>(__builtin_ctzll(high)) / 8;
+    } else if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = valid_sequence_length(bytes, i, n);
+    if (length == 0) throw locate_utf8_error(utf8, i, n);
+    i += length;
+  }
+}
+
+void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+  const auto* in = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
+  const std::size_t n = valid_utf8.size();
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 2 * n);  // at most two units per byte (LF -> CR LF)
+  char16_t* to = out.data() + old_size;
+  std::size_t i = 0;
+  while (i < n) {
+    if (n - i >= 8) {
+      // Widen all eight bytes, keep those before the first LF or non-ASCII one.
+      const std::uint64_t flags = flag_bytes(load8(in + i), '\n');
+      for (std::size_t k = 0; k < 8; ++k) to[k] = in[i + k];
+      if (flags == 0) {
+        to += 8;
+        i += 8;
+        continue;
+      }
+      const std::size_t plain = static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
+      to += plain;
+      i += plain;
+    }
+    const std::uint8_t lead = in[i];
+    if (lead < 0x80) {
+      if (lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
+      *to++ = lead;
+      i += 1;
+    } else if (lead < 0xE0) {
+      *to++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (in[i + 1] & 0x3F));
+      i += 2;
+    } else if (lead < 0xF0) {
+      *to++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((in[i + 1] & 0x3F) << 6) | (in[i + 2] & 0x3F));
+      i += 3;
+    } else {
+      const std::uint32_t c = ((lead & 0x07u) << 18) | ((in[i + 1] & 0x3Fu) << 12) |
+                              ((in[i + 2] & 0x3Fu) << 6) | (in[i + 3] & 0x3Fu);
+      *to++ = static_cast<char16_t>(U16_LEAD(c));
+      *to++ = static_cast<char16_t>(U16_TRAIL(c));
+      i += 4;
+    }
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+void append_utf8_lf(std::u16string_view utf16, std::string& out) {
+  const char16_t* in = utf16.data();
+  const std::size_t n = utf16.size();
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 3 * n);  // a pair takes 4 bytes, every other unit at most 3
+  char* to = out.data() + old_size;
+  std::size_t i = 0;
+  while (i < n) {
+    if (n - i >= 8) {
+      // Narrow all eight units, keep those before the first CR or non-ASCII one.
+      const std::uint64_t low = flag_units(load8(in + i), u'\r');
+      const std::uint64_t high = flag_units(load8(in + i + 4), u'\r');
+      for (std::size_t k = 0; k < 8; ++k) to[k] = static_cast<char>(in[i + k]);
+      if ((low | high) == 0) {
+        to += 8;
+        i += 8;
+        continue;
+      }
+      const std::size_t plain = low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low)) / 16
+                                         : 4 + static_cast<std::size_t>(__builtin_ctzll(high)) / 16;
+      to += plain;
+      i += plain;
+    }
+    const char16_t c = in[i];
+    if (c < 0x80) {
+      if (c != u'\r' || i + 1 == n || in[i + 1] != u'\n') *to++ = static_cast<char>(c);
+      i += 1;
+    } else if (c < 0x800) {
+      *to++ = static_cast<char>(0xC0 | (c >> 6));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+      i += 1;
+    } else if (!U16_IS_SURROGATE(c)) {
+      *to++ = static_cast<char>(0xE0 | (c >> 12));
+      *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+      i += 1;
+    } else if (U16_IS_LEAD(c) && i + 1 < n && U16_IS_TRAIL(in[i + 1])) {
+      const UChar32 code = U16_GET_SUPPLEMENTARY(c, in[i + 1]);
+      *to++ = static_cast<char>(0xF0 | (code >> 18));
+      *to++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *to++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (code & 0x3F));
+      i += 2;
+    } else {
+      out.resize(static_cast<std::size_t>(to - out.data()));
+      throw InvalidUtf16(i);
+    }
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t max_bytes) {
+  return utf8_chunk_end(utf8, begin, max_bytes);
+}
 
 namespace detail {
 

@@ -43,6 +43,29 @@ std::u16string utf8_to_utf16(std::string_view utf8);
 //   utf16_to_utf8(u"aä") == "a\xC3\xA4"
 std::string utf16_to_utf8(std::u16string_view utf16);
 
+// The piecewise forms, for the filter's streaming. check_utf8 throws the
+// same InvalidUtf8 as utf8_to_utf16 would.
+void check_utf8(std::string_view utf8);
+
+// Decodes `valid_utf8` (which check_utf8 accepted) and appends it to `out`,
+// every LF that does not follow a CR turned into CR LF; `after_cr` says
+// whether the text before this piece ended in a CR. The same as
+// to_crlf(utf8_to_utf16(...)) on the whole text, piece by piece.
+//   append_utf16_crlf("\n\xC3\xA4\n", true, out) appends u"\nä\r\n"
+void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out);
+
+// Encodes `utf16` and appends it to `out`, every CR LF turned into LF: the
+// same as utf16_to_utf8(crlf_to_lf(...)). A CR that ends `utf16` is written
+// as it is, so callers keep back a CR (and a lead surrogate) that the next
+// piece may complete. Throws InvalidUtf16 (offset within `utf16`) for an
+// unpaired surrogate.  append_utf8_lf(u"ä\r\n\r", out) appends "\xC3\xA4\n\r"
+void append_utf8_lf(std::u16string_view utf16, std::string& out);
+
+// End of the piece of `utf8` that starts at `begin` and holds at most
+// `max_bytes` bytes (at least 4), moved back so that no valid sequence is
+// cut: utf8_piece_end("a\xC3\xA4", 0, 2) == 1.
+std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t max_bytes);
+
 namespace detail {
 // The same conversions, handing ICU at most `max_chunk` units per call
 // (ICU counts in int32_t, so very large texts go in pieces). The public
