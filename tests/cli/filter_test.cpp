@@ -177,6 +177,9 @@ TEST(RunFilter, ReportsBadInputAndWritesNothing) {
                                   "Folgebyte ohne vorangehendes Startbyte.\n"},
       {{"mit-bom.txt"}, "textquirl-cli: Ungültiges UTF-8 in „mit-bom.txt“ bei Byte 4 (0xC0): "
                         "überlange Kodierung.\n"},
+      // each file is decoded on its own: a character split across two is an error
+      {{"halb-a.txt", "halb-b.txt"}, "textquirl-cli: Ungültiges UTF-8 in „halb-a.txt“ bei Byte 2 (0xC3): "
+                                     "Bytefolge am Ende der Eingabe abgebrochen.\n"},
       // files that cannot be read; later inputs are not needed to fail
       {{"gut.txt", "fehlt.txt", "kaputt.txt"},
        "textquirl-cli: Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
@@ -189,7 +192,9 @@ TEST(RunFilter, ReportsBadInputAndWritesNothing) {
     io.out_of_memory_on = "riesig.txt";
     io.files = {{"gut.txt", "Dieser Teil ist in Ordnung\n"},
                 {"kaputt.txt", "Größe\x80"},
-                {"mit-bom.txt", "\xEF\xBB\xBF" "a\xC0\xAF"}};
+                {"mit-bom.txt", "\xEF\xBB\xBF" "a\xC0\xAF"},
+                {"halb-a.txt", "gr\xC3"},
+                {"halb-b.txt", "\xB6\xC3\x9F" "e"}};
     EXPECT_EQ(run(io, c.args), 1);
     EXPECT_EQ(io.err, c.message);
     EXPECT_EQ(io.out, "");
