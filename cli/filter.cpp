@@ -136,6 +136,7 @@ class Pipeline {
  private:
   // Writes what the scrambler gave out, except a last CR (the next piece
   // may bring its LF) or a last lead surrogate, which stay for the next turn.
+  // (The scrambler hands out whole tokens, so neither happens today.)
   void send(bool last) {
     std::size_t ready = scrambled_.size();
     if (!last && ready > 0 && (scrambled_[ready - 1] == u'\r' || U16_IS_LEAD(scrambled_[ready - 1]))) --ready;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,36 @@ TEST(RunFilter, ConcatenatesInputsInOrder) {
   marked.files = {{"a.txt", "\xEF\xBB\xBF" "Anfang "}, {"b.txt", "\xEF\xBB\xBF" "Fortsetzung"}};
   EXPECT_EQ(run(marked, {"a.txt", "b.txt"}), 0) << marked.err;
   EXPECT_EQ(marked.out, scrambled("Anfang Fortsetzung"));
+}
+
+// Small pieces cut the text inside words, between CR and LF, inside
+// characters and at the edges of inputs; the result stays that of the whole
+// text through the whole-text conversions and one scramble call.
+TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
+  const std::vector<std::string> pieces = {
+      "Wort", "Buchstaben", "a", "e", " ", "  ", "\n", "\r\n", "\r", ".", ",", "(", "[", "\"", "-", "\\n",
+      "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "e\xCC\x81", "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA",
+      "\xEF\xBB\xBF", "\0"s};
+  std::mt19937 gen(11);
+  for (int round = 0; round < 300; ++round) {
+    FakeIo io;
+    std::vector<std::string_view> args;
+    std::string whole;
+    const std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
+    for (std::size_t f = 0, files = 1 + gen() % 3; f < files; ++f) {
+      std::string text;
+      for (std::size_t i = gen() % 60; i > 0; --i) text += pieces[gen() % pieces.size()];
+      io.files[names[f]] = text;
+      args.push_back(names[f]);
+      whole += std::string_view(text).substr(text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    }
+    DefaultRandom random;
+    const std::string expected = utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(whole)), random)));
+    const std::size_t piece_bytes = 4 + gen() % 16;
+    SCOPED_TRACE("round " + std::to_string(round) + ", pieces of " + std::to_string(piece_bytes));
+    ASSERT_EQ(detail::run_filter(args, io, piece_bytes), 0) << io.err;
+    ASSERT_EQ(io.out, expected);
+  }
 }
 
 TEST(RunFilter, ReportsBadInputAndWritesNothing) {

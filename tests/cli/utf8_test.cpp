@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/line_breaks.hpp"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -126,6 +128,72 @@ TEST(Utf8RoundTrip, RandomValidTextsSurvive) {
     const std::string utf8 = detail::utf16_to_utf8(text, chunk);
     EXPECT_EQ(detail::utf8_to_utf16(utf8, chunk), text);
     EXPECT_EQ(utf8_to_utf16(utf8), text);
+  }
+}
+
+// The filter's piecewise forms against the whole-text conversions (ICU and
+// the line-break functions), on random bytes cut at random places.
+TEST(PiecewiseUtf8, AgreesWithTheWholeTextConversions) {
+  std::mt19937 random(43);
+  const std::vector<std::string> pieces = {
+      "a", "Z", " ", "\r", "\n", "\r\n", "\0"s, "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xEF\xBF\xBF",
+      "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF", "abcdefgh", "\n\n\r\r", "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4",
+      // invalid
+      "\x80", "\xC0\xAF", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
+      "\xE2\x82", "\xF0\x9F\x98", "\xF5\x80\x80\x80", "\xFF", "\xC3"};
+  const std::size_t valid_pieces = 16;
+  for (int round = 0; round < 3000; ++round) {
+    std::string utf8;
+    const bool may_be_invalid = round % 3 == 0;
+    for (int i = std::uniform_int_distribution<int>(0, 40)(random); i > 0; --i) {
+      utf8 += pieces[random() % (may_be_invalid ? pieces.size() : valid_pieces)];
+    }
+    SCOPED_TRACE(testing::PrintToString(utf8));
+    std::u16string whole;
+    try {
+      whole = utf8_to_utf16(utf8);
+    } catch (const InvalidUtf8& expected) {
+      try {
+        check_utf8(utf8);
+        ADD_FAILURE() << "accepted invalid UTF-8";
+      } catch (const InvalidUtf8& error) {
+        EXPECT_EQ(error.offset(), expected.offset());
+        EXPECT_STREQ(error.what(), expected.what());
+      }
+      continue;
+    }
+    check_utf8(utf8);
+
+    // Decoding, cut at random sequence starts.
+    std::u16string decoded;
+    for (std::size_t begin = 0; begin < utf8.size();) {
+      const std::size_t end = utf8_piece_end(utf8, begin, 4 + random() % 12);
+      append_utf16_crlf(std::string_view(utf8).substr(begin, end - begin), begin > 0 && utf8[begin - 1] == '\r',
+                        decoded);
+      begin = end;
+    }
+    ASSERT_EQ(decoded, to_crlf(whole));
+
+    // Encoding, cut anywhere but after a CR or a lead surrogate.
+    std::string encoded;
+    for (std::size_t begin = 0; begin < decoded.size();) {
+      std::size_t end = std::min(decoded.size(), begin + 1 + random() % 12);
+      while (end < decoded.size() && (decoded[end - 1] == u'\r' || (decoded[end - 1] & 0xFC00) == 0xD800)) ++end;
+      append_utf8_lf(std::u16string_view(decoded).substr(begin, end - begin), encoded);
+      begin = end;
+    }
+    ASSERT_EQ(encoded, utf16_to_utf8(crlf_to_lf(decoded)));
+  }
+  // Unpaired surrogates, also at the end of a piece.
+  for (const auto& [text, offset] : std::vector<std::pair<std::u16string, std::size_t>>{
+           {u"abcdefgh\xD800"s, 8}, {u"\xDC00"s, 0}, {u"a\xD800x"s, 1}, {u"\U0001F600\xDFFF"s, 2}}) {
+    std::string out;
+    try {
+      append_utf8_lf(text, out);
+      ADD_FAILURE() << "accepted an unpaired surrogate at " << offset;
+    } catch (const InvalidUtf16& error) {
+      EXPECT_EQ(error.offset(), offset);
+    }
   }
 }
 
