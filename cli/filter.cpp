@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/helper_thread.hpp"
 #include "cli/options.hpp"
 #include "cli/utf8.hpp"
 #include "engine/random_source.hpp"
@@ -105,51 +106,82 @@ void write_or_fail(Io& io, std::string_view data) {
   }
 }
 
-// Takes the checked inputs' text piece by piece through decoding (line
-// breaks to CR LF), the scramble, encoding (CR LF back to LF) and writing.
-// Each stage appends to a buffer that is emptied for the next piece, so the
-// buffers stay about as large as a piece.
+// Takes the text piece by piece through decoding (line breaks to CR LF),
+// the scramble, encoding (CR LF back to LF) and writing. Two buffers per
+// stage, each about a piece large: while this thread scrambles piece k,
+// the helper decodes piece k + 1 and encodes and writes piece k - 1.
 class Pipeline {
  public:
-  Pipeline(Io& io, RandomSource& random, std::size_t piece_bytes)
-      : io_(io), scrambler_(random), piece_bytes_(piece_bytes) {}
+  Pipeline(Io& io, RandomSource& random) : io_(io), scrambler_(random) {}
 
-  // The next input's text, valid UTF-8.
-  void push(std::string_view utf8) {
-    for (std::size_t begin = 0; begin < utf8.size();) {
-      const std::size_t end = utf8_piece_end(utf8, begin, piece_bytes_);
-      decoded_.clear();
-      append_utf16_crlf(utf8.substr(begin, end - begin), after_cr_, decoded_);
-      after_cr_ = utf8[end - 1] == '\r';
-      scrambler_.push(decoded_, scrambled_);
-      send(false);
-      begin = end;
+  // Scrambles the text made of `pieces` (valid UTF-8, in order, none empty)
+  // and writes the result.
+  void run(const std::vector<std::string_view>& pieces, HelperThread& helper) {
+    const std::size_t count = pieces.size();
+    if (count > 0) decode(pieces, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+      helper.start([this, &pieces, k, count] {
+        if (k + 1 < count) decode(pieces, k + 1);
+        if (k > 0) send((k - 1) % 2);
+      });
+      try {
+        scramble(k % 2, false);
+      } catch (...) {
+        wait_quietly(helper);
+        throw;
+      }
+      helper.wait();
     }
-  }
-
-  void finish() {
-    scrambler_.push_last({}, scrambled_);
-    send(true);
+    if (count > 0) send((count - 1) % 2);
+    scramble(count % 2, true);
+    send(count % 2);
     if (!written_anything_) write_or_fail(io_, {});
   }
 
  private:
-  // Writes what the scrambler gave out, except a last CR (the next piece
-  // may bring its LF) or a last lead surrogate, which stay for the next turn.
-  // (The scrambler hands out whole tokens, so neither happens today.)
-  void send(bool last) {
-    std::size_t ready = scrambled_.size();
-    if (!last && ready > 0 && (scrambled_[ready - 1] == u'\r' || U16_IS_LEAD(scrambled_[ready - 1]))) --ready;
+  static void wait_quietly(HelperThread& helper) {
+    try {
+      helper.wait();
+    } catch (...) {  // the first error is the one to report
+    }
+  }
+
+  void decode(const std::vector<std::string_view>& pieces, std::size_t k) {
+    std::u16string& to = decoded_[k % 2];
+    to.clear();
+    append_utf16_crlf(pieces[k], k > 0 && pieces[k - 1].back() == '\r', to);
+  }
+
+  // Scrambles decoded_[b] (nothing if `last`: then ends the text) into
+  // scrambled_[b], after the units the other buffer kept back: a last CR
+  // (the next piece may bring its LF) or a last lead surrogate. (The
+  // scrambler hands out whole tokens, so neither happens today.)
+  void scramble(std::size_t b, bool last) {
+    const std::u16string& before = scrambled_[1 - b];
+    std::u16string& out = scrambled_[b];
+    out.assign(before, ready_[1 - b]);
+    if (last) {
+      scrambler_.push_last({}, out);
+      ready_[b] = out.size();
+      return;
+    }
+    scrambler_.push(decoded_[b], out);
+    std::size_t ready = out.size();
+    if (ready > 0 && (out[ready - 1] == u'\r' || U16_IS_LEAD(out[ready - 1]))) --ready;
+    ready_[b] = ready;
+  }
+
+  // Encodes and writes the ready part of scrambled_[b].
+  void send(std::size_t b) {
     encoded_.clear();
     try {
-      append_utf8_lf(std::u16string_view(scrambled_.data(), ready), encoded_);
+      append_utf8_lf(std::u16string_view(scrambled_[b]).substr(0, ready_[b]), encoded_);
     } catch (const InvalidUtf16& error) {
       throw Failure("Interner Fehler: Das Ergebnis enthält an Position " +
                     std::to_string(sent_units_ + error.offset()) +
                     " eine ungepaarte UTF-16-Surrogathälfte; die Ausgabe bricht dort ab.");
     }
-    sent_units_ += ready;
-    scrambled_.erase(0, ready);
+    sent_units_ += ready_[b];
     if (encoded_.empty()) return;
     write_or_fail(io_, encoded_);
     written_anything_ = true;
@@ -157,13 +189,16 @@ class Pipeline {
 
   Io& io_;
   Scrambler scrambler_;
-  std::size_t piece_bytes_;
-  bool after_cr_ = false;  // the text decoded so far ends in a CR
-  std::u16string decoded_, scrambled_;
+  std::u16string decoded_[2], scrambled_[2];
+  std::size_t ready_[2] = {0, 0};  // units of scrambled_[b] to send; the rest is kept back
   std::string encoded_;
   std::size_t sent_units_ = 0;  // units of the result encoded so far
   bool written_anything_ = false;
 };
+
+// Inputs smaller than this are done on one thread: a second one would cost
+// more than it saves.
+constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
 
 int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes) {
   Options options;
@@ -186,13 +221,22 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes)
   inputs.reserve(options.inputs.size());
   for (const std::string& name : options.inputs) inputs.push_back(read_and_check(name, io));
 
-  DefaultRandom random(options.seed);
-  Pipeline pipeline(io, random, piece_bytes);
-  for (CheckedInput& input : inputs) {
-    pipeline.push(input.text());
-    input = CheckedInput();  // done with it: free or unmap
+  // The pieces of the whole text, cut so that no character is split.
+  std::vector<std::string_view> pieces;
+  std::size_t total = 0;
+  for (const CheckedInput& input : inputs) {
+    const std::string_view text = input.text();
+    for (std::size_t begin = 0; begin < text.size();) {
+      const std::size_t end = utf8_piece_end(text, begin, piece_bytes);
+      pieces.push_back(text.substr(begin, end - begin));
+      begin = end;
+    }
+    total += text.size();
   }
-  pipeline.finish();
+  DefaultRandom random(options.seed);
+  Pipeline pipeline(io, random);
+  HelperThread helper(total >= kThreadedAtLeast);
+  pipeline.run(pieces, helper);
   return 0;
 }
 

@@ -4,9 +4,13 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 namespace textquirl::cli {
@@ -91,29 +95,62 @@ std::size_t first_unpaired_surrogate(std::u16string_view piece) {
   return 0;
 }
 
-// Eight bytes (or four UTF-16 units) at `p`, to test them all at once.
-std::uint64_t load8(const void* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
+// Blocks of 16 bytes or units: the fast paths handle a whole block of
+// ASCII at once and stop at the first unit that needs a closer look. Each
+// function returns a mask with bit k set for each unit k of that kind.
+constexpr std::size_t kBlock = 16;
 
-// The high bit of each byte of `word` that is 0x80 or more, or equal to
-// `byte` (exact for the lowest such byte, which is all callers use).
-std::uint64_t flag_bytes(std::uint64_t word, std::uint8_t byte) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
-  const std::uint64_t x = word ^ (kOnes * byte);
-  return (word | ((x - kOnes) & ~x)) & kHigh;
+#if defined(__SSE2__)
+// Bytes of 0x80 or more.
+unsigned non_ascii_bytes(const std::uint8_t* p) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
+// Widens the 16 bytes at `p` to `to`; marks LF and bytes of 0x80 or more.
+unsigned widen_block(const std::uint8_t* p, char16_t* to) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(v, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(v, zero));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
+}
+// Narrows the 16 units at `p` to `to`; marks CR and units of 0x80 or more.
+unsigned narrow_block(const char16_t* p, char* to) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(a, b));
+  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128(), cr = _mm_set1_epi16('\r');
+  const __m128i ascii_a = _mm_cmpeq_epi16(_mm_and_si128(a, high), zero);
+  const __m128i ascii_b = _mm_cmpeq_epi16(_mm_and_si128(b, high), zero);
+  const __m128i special_a = _mm_or_si128(_mm_andnot_si128(ascii_a, _mm_set1_epi16(-1)), _mm_cmpeq_epi16(a, cr));
+  const __m128i special_b = _mm_or_si128(_mm_andnot_si128(ascii_b, _mm_set1_epi16(-1)), _mm_cmpeq_epi16(b, cr));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(special_a, special_b)));
+}
+#else
+unsigned non_ascii_bytes(const std::uint8_t* p) {
+  unsigned mask = 0;
+  for (unsigned k = 0; k < kBlock; ++k) mask |= static_cast<unsigned>(p[k] >= 0x80) << k;
+  return mask;
+}
+unsigned widen_block(const std::uint8_t* p, char16_t* to) {
+  unsigned mask = 0;
+  for (unsigned k = 0; k < kBlock; ++k) {
+    to[k] = p[k];
+    mask |= static_cast<unsigned>(p[k] >= 0x80 || p[k] == '\n') << k;
+  }
+  return mask;
+}
+unsigned narrow_block(const char16_t* p, char* to) {
+  unsigned mask = 0;
+  for (unsigned k = 0; k < kBlock; ++k) {
+    to[k] = static_cast<char>(p[k]);
+    mask |= static_cast<unsigned>(p[k] >= 0x80 || p[k] == u'\r') << k;
+  }
+  return mask;
+}
+#endif
 
-// The same for the four 16-bit units of `word`: bit 15 of each unit that is
-// 0x80 or more, or equal to `unit`. No sum carries into the next unit.
-std::uint64_t flag_units(std::uint64_t word, char16_t unit) {
-  constexpr std::uint64_t kOnes = 0x0001000100010001, kHigh = 0x8000800080008000;
-  const std::uint64_t non_ascii = ((word & 0x7FFF7FFF7FFF7FFF) + 0x7F807F807F807F80) | word;
-  const std::uint64_t x = word ^ (kOnes * unit);
-  return (non_ascii | ((x - kOnes) & ~x)) & kHigh;
-}
+std::size_t lowest_bit(unsigned mask) { return static_cast<std::size_t>(std::countr_zero(mask)); }
 
 bool is_continuation_byte(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
@@ -146,16 +183,15 @@ std::size_t valid_sequence_length(const std::uint8_t* bytes, std::size_t i, std:
 void check_utf8(std::string_view utf8) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
   const std::size_t n = utf8.size();
-  constexpr std::uint64_t kHigh = 0x8080808080808080;
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= 8) {
-      const std::uint64_t high = load8(bytes + i) & kHigh;
+    if (n - i >= kBlock) {
+      const unsigned high = non_ascii_bytes(bytes + i);
       if (high == 0) {
-        i += 8;
+        i += kBlock;
         continue;
       }
-      i += static_cast<std::size_t>(__builtin_ctzll(high)) / 8;
+      i += lowest_bit(high);
     } else if (bytes[i] < 0x80) {
       ++i;
       continue;
@@ -174,18 +210,16 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
   char16_t* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= 8) {
-      // Widen all eight bytes, keep those before the first LF or non-ASCII one.
-      const std::uint64_t flags = flag_bytes(load8(in + i), '\n');
-      for (std::size_t k = 0; k < 8; ++k) to[k] = in[i + k];
-      if (flags == 0) {
-        to += 8;
-        i += 8;
+    if (n - i >= kBlock) {
+      // Widen the whole block, keep what comes before the first LF or non-ASCII byte.
+      const unsigned special = widen_block(in + i, to);
+      if (special == 0) {
+        to += kBlock;
+        i += kBlock;
         continue;
       }
-      const std::size_t plain = static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
-      to += plain;
-      i += plain;
+      to += lowest_bit(special);
+      i += lowest_bit(special);
     }
     const std::uint8_t lead = in[i];
     if (lead < 0x80) {
@@ -217,20 +251,16 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
   char* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= 8) {
-      // Narrow all eight units, keep those before the first CR or non-ASCII one.
-      const std::uint64_t low = flag_units(load8(in + i), u'\r');
-      const std::uint64_t high = flag_units(load8(in + i + 4), u'\r');
-      for (std::size_t k = 0; k < 8; ++k) to[k] = static_cast<char>(in[i + k]);
-      if ((low | high) == 0) {
-        to += 8;
-        i += 8;
+    if (n - i >= kBlock) {
+      // Narrow the whole block, keep what comes before the first CR or non-ASCII unit.
+      const unsigned special = narrow_block(in + i, to);
+      if (special == 0) {
+        to += kBlock;
+        i += kBlock;
         continue;
       }
-      const std::size_t plain = low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low)) / 16
-                                         : 4 + static_cast<std::size_t>(__builtin_ctzll(high)) / 16;
-      to += plain;
-      i += plain;
+      to += lowest_bit(special);
+      i += lowest_bit(special);
     }
     const char16_t c = in[i];
     if (c < 0x80) {

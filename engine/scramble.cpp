@@ -77,6 +77,10 @@ class Output {
     for (const char16_t c : s) *to++ = c;  // mostly short: cheaper than a memmove call
     length_ += s.size();
   }
+  // The cursor, for callers that write many units in a row (reserved
+  // first) and then move it with advance_to.
+  char16_t* cursor() { return text_.data() + length_; }
+  void advance_to(const char16_t* to) { length_ = static_cast<std::size_t>(to - text_.data()); }
   bool ends_with_line_break() const {
     return length_ >= 2 && text_[length_ - 2] == u'\r' && text_[length_ - 1] == u'\n';
   }
@@ -101,9 +105,12 @@ class WordShuffler {
     }
     if (simple) {
       const std::u16string_view middle = word.substr(1, word.size() - 2);
-      out_.put(word.front());
-      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { out_.put(middle[i]); });
-      out_.put(word.back());
+      // Through a local cursor, which stays in a register during the shuffle.
+      char16_t* to = out_.cursor();
+      *to++ = word.front();
+      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { *to++ = middle[i]; });
+      *to++ = word.back();
+      out_.advance_to(to);
       return;
     }
     splitter_.split_by_rules(word, bounds_);

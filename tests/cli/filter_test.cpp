@@ -193,6 +193,12 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
     ASSERT_EQ(detail::run_filter(args, io, piece_bytes), 0) << io.err;
     ASSERT_EQ(io.out, expected);
   }
+
+  // A text of more than a megabyte: the normal pieces, on two threads.
+  std::string big = "x";  // a byte-order mark further on is an ordinary character
+  while (big.size() < (std::size_t{3} << 19)) big += pieces[gen() % pieces.size()];
+  DefaultRandom random;
+  EXPECT_EQ(scrambled(big), utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(big)), random))));
 }
 
 TEST(RunFilter, ReportsBadInputAndWritesNothing) {
