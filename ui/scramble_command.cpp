@@ -56,7 +56,7 @@ ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
   try {
     return {true, scrambler_ ? scrambler_(text) : scramble(text, random_)};
   } catch (const std::bad_alloc&) {
-    return {false, scramble_failure_message(u"Der Text ist zu groß für den verfügbaren Speicher.")};
+    return {false, scramble_failure_message(kOutOfMemoryReason)};
   } catch (const std::exception& e) {
     return {false, scramble_failure_message(from_utf8(e.what()))};
   } catch (...) {

@@ -15,6 +15,10 @@ namespace textquirl {
 // The caption of every message box the windows show.
 inline constexpr std::u16string_view kMessageCaption = u"Textquirl";
 
+// The reason given when the memory ran out.
+inline constexpr std::u16string_view kOutOfMemoryReason =
+    u"Der Text ist zu groß für den verfügbaren Speicher.";
+
 class ScrambleCommand {
  public:
   // Turns a text with CR LF line breaks into its scrambled form. May throw.
