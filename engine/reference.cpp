@@ -1,14 +1,11 @@
 #include "engine/reference.hpp"
 
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
-
 #include <bitset>
-#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "engine/internal/graphemes.hpp"
 #include "engine/letter_shuffle.hpp"
 
 namespace textquirl::reference {
@@ -63,16 +60,10 @@ void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis, std::u16st
 
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis) {
   ergebnis.assign(1, std::u16string());
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) throw std::runtime_error("no character break iterator");
-  const icu::UnicodeString text(false, eingabe.data(), static_cast<int32_t>(eingabe.size()));
-  it->setText(text);
-  int32_t start = it->first();
-  for (int32_t end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
-    ergebnis.emplace_back(eingabe.substr(static_cast<std::size_t>(start),
-                                         static_cast<std::size_t>(end - start)));
+  std::vector<std::uint32_t> bounds;
+  internal::GraphemeSplitter().split_by_rules(eingabe, bounds);
+  for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
+    ergebnis.emplace_back(eingabe.substr(bounds[i], bounds[i + 1] - bounds[i]));
   }
 }
 

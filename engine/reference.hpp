@@ -19,7 +19,7 @@ namespace textquirl::reference {
 std::u16string stringreplace(std::u16string_view eingabe, std::u16string_view ersetzenvon,
                              std::u16string_view ersetzendurch);
 void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis, std::u16string& delimiter);
-// Always asks ICU, with no shortcut for simple text.
+// Always applies the segmentation rules, with no shortcut for simple text.
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis);
 std::u16string verwurschteln(StringArray& eingabe, RandomSource& zufall);
 

@@ -102,7 +102,7 @@ class Scrambler {
       out_.put(word.back());
       return;
     }
-    splitter_.split_with_icu(word, bounds_);
+    splitter_.split_by_rules(word, bounds_);
     const std::size_t characters = bounds_.size() - 1;
     if (characters <= 3) {
       out_.put(word);

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 if [[ "${1:-test}" == test ]]; then
-  packages+=(clang-14 libclang-rt-14-dev xvfb xauth xdotool xclip imagemagick)
+  packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick)
 fi
 
 missing=()

@@ -102,25 +102,5 @@ TEST(buchstaben_zerlegen, SplitsIntoUserPerceivedCharacters) {
   EXPECT_EQ(arr, (StringArray{u"", u"e\u0301", u"\U0001F600", u"\U0001F469\u200D\U0001F4BB", u"\r\n"}));
 }
 
-TEST(buchstaben_zerlegen, AgreesWithIcuOnRandomTexts) {
-  // Covers the shortcut for texts whose every unit is a character.
-  std::mt19937 gen(3);
-  for (int round = 0; round < 3000; ++round) {
-    const std::u16string text = random_text(gen, 30);
-    StringArray fast, slow;
-    buchstaben_zerlegen(text, fast);
-    reference::buchstaben_zerlegen(text, slow);
-    ASSERT_EQ(fast, slow);
-  }
-  // Every BMP unit on its own, and next to a letter.
-  for (char32_t c = 1; c < 0x10000; ++c) {
-    const std::u16string text = {u'a', static_cast<char16_t>(c), u'b', static_cast<char16_t>(c)};
-    StringArray fast, slow;
-    buchstaben_zerlegen(text, fast);
-    reference::buchstaben_zerlegen(text, slow);
-    ASSERT_EQ(fast, slow) << "unit " << static_cast<unsigned>(c);
-  }
-}
-
 }  // namespace
 }  // namespace textquirl
