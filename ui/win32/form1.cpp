@@ -281,7 +281,9 @@ BOOL OnCreate(HWND hwnd, LPCREATESTRUCTW create) {
         style |= SS_LEFT | SS_NOPREFIX;
         break;
       case ControlKind::LinkLabel:
-        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: clicks reach the window
+        // SS_NOTIFY: clicks reach the window. One line: an address too wide for
+        // the label (a wider stand-in font) ends in "…" rather than wrapping out of sight.
+        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS;
         break;
     }
     const HWND control = CreateWindowExW(
@@ -367,10 +369,11 @@ void OnDpiChanged(HWND hwnd, UINT dpi, const RECT* suggested) {
 
 void OnDestroy(HWND) { PostQuitMessage(0); }
 
-LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+// The crackers of <windowsx.h> need the parameters named wParam and lParam.
+LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCREATE: {
-      auto* form = static_cast<Form1*>(reinterpret_cast<LPCREATESTRUCTW>(lparam)->lpCreateParams);
+      auto* form = static_cast<Form1*>(reinterpret_cast<LPCREATESTRUCTW>(lParam)->lpCreateParams);
       form->hwnd = hwnd;
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
       break;
@@ -386,13 +389,13 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) 
     HANDLE_MSG(hwnd, WM_ACTIVATE, OnActivate);
     HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
     case WM_NEXTDLGCTL:
-      OnNextDlgCtl(hwnd, wparam, lparam);
+      OnNextDlgCtl(hwnd, wParam, lParam);
       return 0;
     case WM_DPICHANGED:
-      OnDpiChanged(hwnd, HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+      OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
   }
-  return DefWindowProcW(hwnd, message, wparam, lparam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
