@@ -5,8 +5,9 @@
 # the clipboard from another process each time: both must equal the Linux
 # filter's first and second scramble. Then paste a text of more than 100,000
 # characters over it with Ctrl+A, Ctrl+V and check that it arrived whole.
-# Also checks the layout at 96 DPI (client area 546 × 437) and leaves a
-# screenshot in <artefact dir>/textquirl-windows.png.
+# Also checks Enter, Tab and Space, and the layout at 96 DPI (client area
+# 546 × 437) and at 144 DPI, and leaves screenshots in <artefact dir>
+# (textquirl-windows.png, textquirl-windows-144dpi.png).
 # Usage: e2e_wine.sh <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>
 # Exit 77 (skipped) when xvfb-run, xdotool, xclip, ImageMagick's import or
 # the filter is missing.
@@ -155,3 +156,23 @@ expected_chars=$(scramble "$work/big" | wc -m)
 [ "$(wc -m < "$work/got3")" -eq "$expected_chars" ] \
   || fail "long text: $(wc -m < "$work/got3") characters on the clipboard, $expected_chars expected"
 echo "e2e_wine: $chars characters pasted whole and scrambled to the clipboard; $((SECONDS - time_start)) s"
+
+# At 144 DPI (Windows' 150 %) everything is laid out 1.5 times as large.
+"$wineserver" -k 2>/dev/null
+wait 2>/dev/null
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 \
+  || fail "could not set 144 DPI"
+"$wine" "$app" >/dev/null 2>&1 &
+wid=$(timeout 60 xdotool search --sync --onlyvisible --name '^Textquirl$' | head -n 1)
+[ -n "$wid" ] || fail "the window did not appear at 144 DPI"
+sleep 1
+"$wine" "$probe" layout 2>/dev/null | tr -d '\r' > "$work/layout144"
+expected_layout='client 819 656
+Text1 12 12 794 554
+Command1 12 576 794 50
+Label1 24 630 206 26
+Label2 456 630 350 26
+Label3 228 630 206 26'
+[ "$(head -n 6 "$work/layout144")" = "$expected_layout" ] || fail "layout at 144 DPI differs: $(cat "$work/layout144")"
+import -window "$wid" "$artefacts/textquirl-windows-144dpi.png" || fail "no screenshot taken at 144 DPI"
+echo "e2e_wine: layout at 96 and 144 DPI as the twips table says; $((SECONDS - time_start)) s in all"
