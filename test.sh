@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build's
-# suite (engine, filter, window, end-to-end under Xvfb), the same suite under
+# suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
+# cross build with its tests under Wine (engine, end-to-end), the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 60).
 set -euo pipefail
@@ -12,6 +13,10 @@ echo "== release build"
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Windows program (cross build with mingw-w64, tests under Wine)"
+scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
+ctest --test-dir build-windows --output-on-failure -j"$jobs"
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -52,9 +52,9 @@ class Mt19937 {
  private:
   static constexpr std::uint32_t kSize = 624, kShift = 397;
 
-  static std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t far) {
+  static std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t ahead) {
     const std::uint32_t y = (upper & 0x80000000u) | (lower & 0x7FFFFFFFu);
-    return far ^ (y >> 1) ^ ((0u - (y & 1u)) & 0x9908B0DFu);
+    return ahead ^ (y >> 1) ^ ((0u - (y & 1u)) & 0x9908B0DFu);
   }
 
   void refill() {

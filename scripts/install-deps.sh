@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Textquirl needs to build, run and test, if any
-# are missing. Usage: scripts/install-deps.sh [run|test]
+# are missing. Usage: scripts/install-deps.sh [run|test|windows]
 set -euo pipefail
 
 # What a plain configure of the project needs (the tests and benchmarks are on
-# by default), and for the test run also the sanitizer and fuzzing runtimes
-# and the X tools the end-to-end test drives the window with.
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
-if [[ "${1:-test}" == test ]]; then
-  packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick)
-fi
+# by default); for the test run also the sanitizer and fuzzing runtimes, the
+# X tools the end-to-end tests drive the windows with, and Wine with the
+# cross build of the Windows program ("windows": that cross build alone).
+windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
+case "${1:-test}" in
+  windows) packages=("${windows[@]}") ;;
+  run|test)
+    packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
+              libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+    if [[ "${1:-test}" == test ]]; then
+      packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
+                 "${windows[@]}" wine64 fonts-wine)
+    fi
+    ;;
+  *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

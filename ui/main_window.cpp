@@ -1,7 +1,5 @@
 #include "ui/main_window.hpp"
 
-#include <exception>
-#include <new>
 #include <utility>
 
 #include <QClipboard>
@@ -16,9 +14,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include "engine/scramble.hpp"
+#include "ui/form1_layout.hpp"
 #include "ui/link_label.hpp"
-#include "ui/product_info.hpp"
 
 // The icons live in a resource file of this static library; naming its
 // initialiser keeps the linker from dropping it. Must stand outside any
@@ -29,38 +26,55 @@ namespace textquirl {
 
 namespace {
 
+using layout::ControlId;
+
 QString to_qstring(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()),
                  static_cast<qsizetype>(text.size()));
 }
 
+// Names the widget after its entry in the layout table and puts it there.
+// Qt scales device-independent pixels itself, so the table is read at 96 DPI.
+template <class Widget>
+Widget* place(Widget* widget, ControlId id) {
+  const layout::Control& c = layout::control(id);
+  const layout::Rect r = layout::pixels(c.twips, 96);
+  widget->setObjectName(to_qstring(c.name));
+  widget->setGeometry(r.left, r.top, r.width, r.height);
+  return widget;
+}
+
 // The font of the two link labels; where "MS Sans Serif" is missing the
 // platform's sans-serif stands in.
 QFont link_font() {
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font(to_qstring(layout::kLinkFontFamily));
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(8.25);
+  font.setPointSizeF(layout::kLinkFontPoints);
   font.setWeight(QFont::Normal);
   font.setUnderline(true);
   return font;
 }
 
-void make_link(QLabel* label) {
+QLabel* make_label(QLabel* label, ControlId id) {
+  place(label, id);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(to_qstring(layout::caption(id)));
+  if (layout::control(id).kind != layout::ControlKind::LinkLabel) {
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+  }
   label->setFont(link_font());
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+  const layout::Colour blue = layout::kLinkColour;
+  palette.setColor(QPalette::WindowText, QColor(blue.red, blue.green, blue.blue));
   label->setPalette(palette);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   label->setCursor(Qt::PointingHandCursor);
+  return label;
 }
 
-QLabel* make_label(QLabel* label, const QString& name, const QString& caption,
-                   QRect geometry) {
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->setText(caption);
-  label->setGeometry(geometry);
-  return label;
+void open_link(ControlId id) {
+  QDesktopServices::openUrl(QUrl(to_qstring(layout::link_target(id))));
 }
 
 }  // namespace
@@ -72,40 +86,29 @@ Form1::Form1(QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint) {
   init_textquirl_resources();
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Textquirl"));
+  setWindowTitle(to_qstring(layout::kWindowCaption));
   QIcon icon;
   icon.addFile(QStringLiteral(":/textquirl/textquirl-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/textquirl/textquirl-32.png"), QSize(32, 32));
   setWindowIcon(icon);
-  setFixedSize(546, 437);
+  setFixedSize(layout::twips_to_pixels(layout::kClientWidthTwips, 96),
+               layout::twips_to_pixels(layout::kClientHeightTwips, 96));
 
   // Created in tab order, which gives the focus chain: Text1, Command1,
   // then the labels (which take no focus).
-  Text1 = new QPlainTextEdit(this);
-  Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setGeometry(8, 8, 529, 369);
+  Text1 = place(new QPlainTextEdit(this), ControlId::Text1);
   Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text1->setTabChangesFocus(true);
 
-  Command1 = new QPushButton(QStringLiteral("Verwurschteln und in Zwischenablage kopieren"), this);
-  Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(8, 384, 529, 33);
-
-  Label1 = make_label(new QLabel(this), QStringLiteral("Label1"),
-                      product::copyright_line(), QRect(16, 420, 137, 17));
-  Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
+  Command1 = place(new QPushButton(to_qstring(layout::caption(ControlId::Command1)), this),
+                   ControlId::Command1);
+  Label1 = make_label(new QLabel(this), ControlId::Label1);
   Label2 = new LinkLabel(this);
-  make_label(Label2, QStringLiteral("Label2"), product::web_address(),
-             QRect(304, 420, 233, 17));
-  make_link(Label2);
-
+  make_label(Label2, ControlId::Label2);
   Label3 = new LinkLabel(this);
-  make_label(Label3, QStringLiteral("Label3"),
-             u'(' + product::mail_address() + u')', QRect(152, 420, 137, 17));
-  make_link(Label3);
+  make_label(Label3, ControlId::Label3);
 
   Text1->setFocus();
 
@@ -116,7 +119,7 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1() = default;
 
-void Form1::set_scrambler(Scrambler scrambler) { scrambler_ = std::move(scrambler); }
+void Form1::set_scrambler(Scrambler scrambler) { command_.set_scrambler(std::move(scrambler)); }
 
 // The text as typed, with every line break as CR LF. The raw text keeps
 // no-break spaces (toPlainText() would turn them into spaces) and separates
@@ -136,46 +139,31 @@ std::u16string Form1::engine_input() const {
 }
 
 void Form1::Command1_Click() {
-  QString result;
-  try {
-    const std::u16string input = engine_input();
-    const std::u16string scrambled =
-        scrambler_ ? scrambler_(input) : scramble(input, random_);
-    result = to_qstring(scrambled);
-    // The clipboard takes "\n"; Qt turns it into the platform's line break.
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  } catch (const std::bad_alloc&) {
-    show_failure(QStringLiteral("Der Text ist zu groß für den verfügbaren Speicher."));
-    return;
-  } catch (const std::exception& e) {
-    show_failure(QString::fromUtf8(e.what()));
-    return;
-  } catch (...) {
-    show_failure(QStringLiteral("Ein unbekannter Fehler ist aufgetreten."));
+  const ScrambleCommand::Outcome outcome = command_.run(engine_input());
+  QString text = to_qstring(outcome.text);
+  if (!outcome.ok) {
+    show_failure(text);
     return;
   }
+  // The clipboard takes "\n"; Qt turns it into the platform's line break.
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
-  clipboard->setText(result);
+  clipboard->setText(text);
 }
 
 // Non-blocking, so the window stays usable; tests find the box by its
 // objectName "scrambleFailure".
-void Form1::show_failure(const QString& reason) {
-  auto* box = new QMessageBox(
-      QMessageBox::Critical, QStringLiteral("Textquirl"),
-      QStringLiteral("Der Text konnte nicht verwurschtelt werden.\n\n") + reason +
-          QStringLiteral("\n\nDer Text im Fenster und die Zwischenablage sind unverändert."),
-      QMessageBox::Ok, this);
+void Form1::show_failure(const QString& message) {
+  auto* box = new QMessageBox(QMessageBox::Critical, to_qstring(kMessageCaption), message,
+                              QMessageBox::Ok, this);
   box->setObjectName(QStringLiteral("scrambleFailure"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }
 
-void Form1::Label2_Click() { QDesktopServices::openUrl(QUrl(product::web_address())); }
+void Form1::Label2_Click() { open_link(ControlId::Label2); }
 
-void Form1::Label3_Click() {
-  QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + product::mail_address()));
-}
+void Form1::Label3_Click() { open_link(ControlId::Label3); }
 
 }  // namespace textquirl

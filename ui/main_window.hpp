@@ -2,13 +2,11 @@
 // text on the clipboard, a copyright line and two link labels.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <string_view>
 
 #include <QWidget>
 
-#include "engine/random_source.hpp"
+#include "ui/scramble_command.hpp"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -22,8 +20,7 @@ class Form1 : public QWidget {
   Q_OBJECT
 
  public:
-  // Turns a text with CR LF line breaks into its scrambled form. May throw.
-  using Scrambler = std::function<std::u16string(std::u16string_view)>;
+  using Scrambler = ScrambleCommand::Scrambler;
 
   // Builds the window with its fixed layout; Text1 is empty and has the focus.
   // The window's scrambler draws from a DefaultRandom made here, never seeded.
@@ -46,10 +43,9 @@ class Form1 : public QWidget {
 
  private:
   std::u16string engine_input() const;
-  void show_failure(const QString& reason);
+  void show_failure(const QString& message);
 
-  DefaultRandom random_;
-  Scrambler scrambler_;
+  ScrambleCommand command_;
 
   QPlainTextEdit* Text1;
   QPushButton* Command1;

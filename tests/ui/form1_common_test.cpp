@@ -1,0 +1,107 @@
+// Tests of what both windows share: the layout table, captions and
+// addresses, and the scramble command with its failure messages.
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "engine/scramble.hpp"
+#include "ui/form1_layout.hpp"
+#include "ui/scramble_command.hpp"
+
+namespace {
+
+using textquirl::ScrambleCommand;
+using textquirl::layout::ControlId;
+using textquirl::layout::Rect;
+
+Rect pixels_of(ControlId id, int dpi) {
+  return textquirl::layout::pixels(textquirl::layout::control(id).twips, dpi);
+}
+
+TEST(Layout, PixelsAtDpi) {
+  using textquirl::layout::twips_to_pixels;
+  // 96 DPI: the window's well-known pixel layout
+  EXPECT_EQ(twips_to_pixels(textquirl::layout::kClientWidthTwips, 96), 546);
+  EXPECT_EQ(twips_to_pixels(textquirl::layout::kClientHeightTwips, 96), 437);
+  EXPECT_EQ(pixels_of(ControlId::Text1, 96), (Rect{8, 8, 529, 369}));
+  EXPECT_EQ(pixels_of(ControlId::Command1, 96), (Rect{8, 384, 529, 33}));
+  EXPECT_EQ(pixels_of(ControlId::Label1, 96), (Rect{16, 420, 137, 17}));
+  EXPECT_EQ(pixels_of(ControlId::Label3, 96), (Rect{152, 420, 137, 17}));
+  EXPECT_EQ(pixels_of(ControlId::Label2, 96), (Rect{304, 420, 233, 17}));
+
+  // 192 DPI doubles everything; 120 and 144 round to the nearest pixel
+  EXPECT_EQ(pixels_of(ControlId::Label2, 192), (Rect{608, 840, 466, 34}));
+  EXPECT_EQ(pixels_of(ControlId::Text1, 120), (Rect{10, 10, 661, 461}));
+  EXPECT_EQ(pixels_of(ControlId::Text1, 144), (Rect{12, 12, 794, 554}));
+}
+
+TEST(Layout, ControlsCaptionsAndLinks) {
+  // tab order, names and distinct IDs
+  std::u16string names;
+  for (const auto& c : textquirl::layout::kControls) {
+    names += c.name;
+    names += u' ';
+    EXPECT_EQ(&textquirl::layout::control(c.id), &c);
+  }
+  EXPECT_EQ(names, u"Text1 Command1 Label1 Label2 Label3 ");
+
+  using textquirl::layout::caption;
+  using textquirl::layout::link_target;
+  EXPECT_EQ(caption(ControlId::Text1), u"");
+  EXPECT_EQ(caption(ControlId::Command1), u"Verwurschteln und in Zwischenablage kopieren");
+  EXPECT_NE(caption(ControlId::Label1), u"");
+  EXPECT_EQ(caption(ControlId::Label2), u"http://example.org/computer/programme/");
+  EXPECT_EQ(caption(ControlId::Label3), u"(info@example.org)");
+  EXPECT_EQ(link_target(ControlId::Label2), caption(ControlId::Label2));
+  EXPECT_EQ(link_target(ControlId::Label3), u"mailto:info@example.org");
+  EXPECT_EQ(link_target(ControlId::Label1), u"");
+}
+
+TEST(ScrambleCommand, RunsTheEngineFromAFreshGenerator) {
+  const std::u16string text =
+      u"Größere Wörter lassen sich überraschend gut lesen,\r\nauch mit 😀 dazwischen.";
+  ScrambleCommand command;
+  textquirl::DefaultRandom random;
+  for (int press = 1; press <= 3; ++press) {
+    const ScrambleCommand::Outcome outcome = command.run(text);
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.text, textquirl::scramble(text, random)) << "press " << press;
+    EXPECT_NE(outcome.text.find(u" \r\n"), std::u16string::npos);
+  }
+  EXPECT_EQ(command.run(u"").text, u"");
+}
+
+TEST(ScrambleCommand, FailuresBecomeGermanMessages) {
+  struct Case {
+    ScrambleCommand::Scrambler scrambler;
+    std::u16string reason;
+  };
+  const Case cases[] = {
+      {[](std::u16string_view) -> std::u16string { throw std::bad_alloc(); },
+       u"Der Text ist zu groß für den verfügbaren Speicher."},
+      // UTF-8 is decoded; a stray byte becomes U+FFFD
+      {[](std::u16string_view) -> std::u16string { throw std::length_error("Wört \xFF zu lang 😀"); },
+       u"Wört \uFFFD zu lang 😀"},
+      {[](std::u16string_view) -> std::u16string { throw 42; },
+       u"Ein unbekannter Fehler ist aufgetreten."},
+  };
+  for (const Case& c : cases) {
+    ScrambleCommand command;
+    command.set_scrambler(c.scrambler);
+    const ScrambleCommand::Outcome outcome = command.run(u"Mein wertvoller Text");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.text, u"Der Text konnte nicht verwurschtelt werden.\n\n" + c.reason +
+                                u"\n\nDer Text im Fenster und die Zwischenablage sind unverändert.");
+
+    // the engine is back, its generator untouched by the failed attempt
+    command.set_scrambler({});
+    textquirl::DefaultRandom random;
+    EXPECT_EQ(command.run(u"Mein wertvoller Text").text,
+              textquirl::scramble(u"Mein wertvoller Text", random));
+  }
+}
+
+}  // namespace

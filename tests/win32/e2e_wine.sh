@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# End to end, as a person uses the Windows program: in a fresh Wine prefix on
+# Xvfb start textquirl.exe, paste a German text (umlauts, an emoji, two lines)
+# from the X clipboard into Text1 with Ctrl+V, click Command1 twice and read
+# the clipboard from another process each time: both must equal the Linux
+# filter's first and second scramble. Then paste a text of more than 100,000
+# characters over it with Ctrl+A, Ctrl+V and check that it arrived whole.
+# Also checks Enter, Tab and Space, and the layout at 96 DPI (client area
+# 546 × 437) and at 144 DPI, and leaves screenshots in <artefact dir>
+# (textquirl-windows.png, textquirl-windows-144dpi.png).
+# Usage: e2e_wine.sh <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>
+# Exit 77 (skipped) when xvfb-run, xdotool, xclip, ImageMagick's import or
+# the filter is missing.
+set -u
+
+if [ "${1:-}" != "--inside-xvfb" ]; then
+  [ $# -eq 5 ] || { echo "usage: $0 <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>" >&2; exit 2; }
+  for tool in xvfb-run xdotool xclip import "$1" "$4"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "SKIP: $tool is not there"
+      exit 77
+    fi
+  done
+  mkdir -p "$5"
+  exec timeout 200 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$0" --inside-xvfb "$@"
+fi
+shift
+wine=$1 app=$2 probe=$3 cli=$4 artefacts=$5
+wineserver=$(dirname "$wine")/wineserver
+command -v "$wineserver" >/dev/null 2>&1 || wineserver=wineserver
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$(mktemp -d "$artefacts/../wine-e2e.XXXXXX")
+cleanup() {
+  "$wineserver" -k 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+work=$WINEPREFIX/texts
+mkdir -p "$work"
+
+# The filter's result for a text, byte for byte (LF line breaks).
+scramble() { "$cli" < "$1"; }
+# The X clipboard as a file; empty when nobody offers text.
+read_clipboard() { timeout 20 xclip -selection clipboard -o > "$1" 2>/dev/null || : > "$1"; }
+# Waits until the clipboard holds something other than the file $2.
+read_new_clipboard() {
+  for _ in $(seq 100); do
+    read_clipboard "$1"
+    [ -s "$1" ] && ! cmp -s "$1" "$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+offer() { xclip -selection clipboard -i < "$1"; }
+
+time_start=$SECONDS
+"$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
+echo "prefix made in $((SECONDS - time_start)) s"
+
+"$wine" "$app" >/dev/null 2>&1 &
+wid=$(timeout 60 xdotool search --sync --onlyvisible --name '^Textquirl$' | head -n 1)
+[ -n "$wid" ] || fail "the window did not appear"
+sleep 1
+
+# Layout at 96 DPI.
+"$wine" "$probe" layout > "$work/layout" 2>/dev/null || fail "probe found no window"
+tr -d '\r' < "$work/layout" > "$work/layout.lf"
+expected_layout='client 546 437
+Text1 8 8 529 369
+Command1 8 384 529 33
+Label1 16 420 137 17
+Label2 304 420 233 17
+Label3 152 420 137 17'
+[ "$(head -n 6 "$work/layout.lf")" = "$expected_layout" ] || fail "layout differs: $(cat "$work/layout.lf")"
+limit=$(sed -n 's/^limit //p' "$work/layout.lf")
+[ "${limit:-0}" -gt 1000000 ] || fail "Text1's text limit is $limit"
+
+# A German text of two lines with umlauts, a no-break space and an emoji.
+printf '%s\n%s' $'Größere Wörter lassen sich\u00a0überraschend gut lesen 😀,' \
+  'auch wenn die Buchstaben ordentlich verwürfelt sind.' > "$work/text"
+scramble "$work/text" > "$work/first"
+{ cat "$work/text"; echo; cat "$work/text"; } > "$work/twice"
+scramble "$work/twice" > "$work/both"
+# The filter scrambles the doubled text word by word with one generator, so
+# its second half is the second scramble; the first half ends in " " + LF.
+{ cat "$work/first"; printf ' \n'; } > "$work/first_line_break"
+size=$(stat -c %s "$work/first_line_break")
+cmp -s <(head -c "$size" "$work/both") "$work/first_line_break" \
+  || fail "the doubled text does not start with the first scramble"
+tail -c +"$((size + 1))" "$work/both" > "$work/second"
+! cmp -s "$work/first" "$work/second" || fail "first and second scramble are equal"
+
+# Keys: Enter starts a new line, Tab goes to Command1, Space presses it
+# (words this short draw nothing from the generator). No window manager
+# runs: the click gives the focus.
+xdotool mousemove --sync --window "$wid" 200 150 click 1
+sleep 0.5
+xdotool type a
+xdotool key Return
+xdotool type b
+xdotool key Tab space
+read_new_clipboard "$work/got0" /dev/null || fail "Tab, Space put nothing on the clipboard"
+[ "$(cat "$work/got0")" = $'a \nb' ] || fail "keys: clipboard »$(cat "$work/got0")«, expected »a \\nb«"
+
+# Paste the text over it (Ctrl+A, Ctrl+V).
+offer "$work/text"
+xdotool mousemove --sync --window "$wid" 200 150 click 1
+sleep 0.5
+xdotool key --clearmodifiers ctrl+a ctrl+v
+sleep 1
+"$wine" "$probe" text > "$work/in_text1" 2>/dev/null
+cmp -s "$work/in_text1" "$work/text" || fail "Text1 holds $(cat "$work/in_text1"), not the pasted text"
+
+# Press Command1 twice.
+xdotool mousemove --sync --window "$wid" 272 400 click 1
+read_new_clipboard "$work/got1" "$work/text" || fail "the clipboard did not change after the first press"
+cmp -s "$work/got1" "$work/first" \
+  || fail "first press: clipboard »$(cat "$work/got1")«, filter »$(cat "$work/first")«"
+import -window "$wid" "$artefacts/textquirl-windows.png" || fail "no screenshot taken"
+echo "screenshot: $artefacts/textquirl-windows.png"
+
+xdotool mousemove --sync --window "$wid" 272 400 click 1
+read_new_clipboard "$work/got2" "$work/got1" || fail "the clipboard did not change after the second press"
+cmp -s "$work/got2" "$work/second" \
+  || fail "second press: clipboard »$(cat "$work/got2")«, filter »$(cat "$work/second")«"
+echo "e2e_wine: both presses match the filter: $(cat "$work/got1") | $(cat "$work/got2")"
+
+# More than 100,000 characters over it: Ctrl+A, Ctrl+V.
+for i in $(seq 2000); do
+  printf 'Zeile %d: Größere Wörter überraschen 😀 jeden Leser, der sie aufmerksam liest.\n' "$i"
+done > "$work/big"
+chars=$(wc -m < "$work/big")
+[ "$chars" -gt 100000 ] || fail "the long text has only $chars characters"
+offer "$work/big"
+xdotool mousemove --sync --window "$wid" 200 150 click 1
+sleep 0.5
+xdotool key --clearmodifiers ctrl+a ctrl+v
+arrived=
+for _ in $(seq 60); do
+  sleep 0.5
+  "$wine" "$probe" text > "$work/in_text1" 2>/dev/null
+  if cmp -s "$work/in_text1" "$work/big"; then arrived=1; break; fi
+done
+[ -n "$arrived" ] || fail "Text1 holds $(wc -m < "$work/in_text1") characters, not the $chars pasted"
+
+# ... and the button takes all of it to the clipboard (the third scramble
+# has the first one's length).
+xdotool mousemove --sync --window "$wid" 272 400 click 1
+read_new_clipboard "$work/got3" "$work/big" || fail "the clipboard did not change after the long text"
+expected_chars=$(scramble "$work/big" | wc -m)
+[ "$(wc -m < "$work/got3")" -eq "$expected_chars" ] \
+  || fail "long text: $(wc -m < "$work/got3") characters on the clipboard, $expected_chars expected"
+echo "e2e_wine: $chars characters pasted whole and scrambled to the clipboard; $((SECONDS - time_start)) s"
+
+# At 144 DPI (Windows' 150 %) everything is laid out 1.5 times as large.
+"$wineserver" -k 2>/dev/null
+wait 2>/dev/null
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 \
+  || fail "could not set 144 DPI"
+"$wine" "$app" >/dev/null 2>&1 &
+wid=$(timeout 60 xdotool search --sync --onlyvisible --name '^Textquirl$' | head -n 1)
+[ -n "$wid" ] || fail "the window did not appear at 144 DPI"
+sleep 1
+"$wine" "$probe" layout 2>/dev/null | tr -d '\r' > "$work/layout144"
+expected_layout='client 819 656
+Text1 12 12 794 554
+Command1 12 576 794 50
+Label1 24 630 206 26
+Label2 456 630 350 26
+Label3 228 630 206 26'
+[ "$(head -n 6 "$work/layout144")" = "$expected_layout" ] || fail "layout at 144 DPI differs: $(cat "$work/layout144")"
+import -window "$wid" "$artefacts/textquirl-windows-144dpi.png" || fail "no screenshot taken at 144 DPI"
+echo "e2e_wine: layout at 96 and 144 DPI as the twips table says; $((SECONDS - time_start)) s in all"

@@ -1,0 +1,58 @@
+// The scramble command both windows run when Command1 is pressed, free of
+// any toolkit: the window hands in its text (line breaks as CR LF) and gets
+// back either the scrambled text, still with CR LF line breaks, for the
+// clipboard, or the German text of the message box that says why not.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/random_source.hpp"
+
+namespace textquirl {
+
+// The caption of every message box the windows show.
+inline constexpr std::u16string_view kMessageCaption = u"Textquirl";
+
+// The reason given when the memory ran out.
+inline constexpr std::u16string_view kOutOfMemoryReason =
+    u"Der Text ist zu groß für den verfügbaren Speicher.";
+
+class ScrambleCommand {
+ public:
+  // Turns a text with CR LF line breaks into its scrambled form. May throw.
+  using Scrambler = std::function<std::u16string(std::u16string_view)>;
+
+  struct Outcome {
+    bool ok;
+    // ok: the scrambled text. Otherwise the whole message for the user:
+    // that the scramble failed, the reason, and that nothing was changed.
+    std::u16string text;
+  };
+
+  // The engine with a DefaultRandom made here and never seeded, so the n-th
+  // run after a fresh start gives the engine's n-th scramble.
+  ScrambleCommand() = default;
+
+  // Scrambles `text`. Out of memory, an exception of the engine or anything
+  // else thrown becomes a failed Outcome (only a message too large for the
+  // memory left could still throw std::bad_alloc); the generator keeps
+  // whatever state the attempt left.
+  Outcome run(std::u16string_view text);
+
+  // Replaces the scrambler that run() calls (a seam for tests); an empty
+  // function restores the engine.
+  void set_scrambler(Scrambler scrambler);
+
+ private:
+  DefaultRandom random_;
+  Scrambler scrambler_;
+};
+
+// The message of a failed scramble for `reason`:
+//   "Der Text konnte nicht verwurschtelt werden.\n\n" + reason +
+//   "\n\nDer Text im Fenster und die Zwischenablage sind unverändert."
+std::u16string scramble_failure_message(std::u16string_view reason);
+
+}  // namespace textquirl

@@ -1,0 +1,433 @@
+#include "ui/win32/form1.hpp"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "ui/form1_layout.hpp"
+#include "ui/scramble_command.hpp"
+#include "ui/win32/resource.h"
+
+namespace textquirl::win32 {
+namespace {
+
+using layout::ControlId;
+using layout::ControlKind;
+
+constexpr wchar_t kClassName[] = L"Textquirl.Form1";
+// A fixed frame with a minimise button and no maximise button.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = 0;
+constexpr UINT_PTR kText1Subclass = 1;
+
+// Win32 text is UTF-16 in wchar_t, the engine's in char16_t: the same units.
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+const wchar_t* wide(std::u16string_view text) = delete;  // may lack the terminating NUL
+
+// What the window keeps between messages; lives from WM_NCCREATE to
+// WM_NCDESTROY, reached through GWLP_USERDATA.
+struct Form1 {
+  HWND hwnd = nullptr;
+  UINT dpi = USER_DEFAULT_SCREEN_DPI;
+  HFONT font = nullptr;       // the default font at `dpi`
+  HFONT link_font = nullptr;  // Label2 and Label3 at `dpi`
+  HWND focus = nullptr;       // the control to give the focus back to on activation
+  ScrambleCommand command;
+
+  ~Form1() {
+    if (font) DeleteObject(font);
+    if (link_font) DeleteObject(link_font);
+  }
+  HWND item(ControlId id) const { return GetDlgItem(hwnd, static_cast<int>(id)); }
+};
+
+Form1& form_of(HWND hwnd) {
+  return *reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+// The layout entry of a child window, or nullptr for any other window.
+const layout::Control* control_of(HWND child) {
+  const int id = GetDlgCtrlID(child);
+  for (const layout::Control& c : layout::kControls) {
+    if (static_cast<int>(c.id) == id) return &c;
+  }
+  return nullptr;
+}
+
+bool is_link(HWND child) {
+  const layout::Control* c = control_of(child);
+  return c && c->kind == ControlKind::LinkLabel;
+}
+
+// ---- DPI: the functions of Windows 10 1607 and later where they exist, the
+// system DPI before (where the process is system aware anyway).
+
+template <class Function>
+Function user32_function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT dpi_of(HWND hwnd) {
+  static const auto get_dpi_for_window = user32_function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (get_dpi_for_window) return get_dpi_for_window(hwnd);
+  const HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The outer size of a window whose client area is 8190 × 6555 twips at `dpi`.
+SIZE window_size(UINT dpi) {
+  RECT r = {0, 0, layout::twips_to_pixels(layout::kClientWidthTwips, static_cast<int>(dpi)),
+            layout::twips_to_pixels(layout::kClientHeightTwips, static_cast<int>(dpi))};
+  static const auto adjust_for_dpi =
+      user32_function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  if (!adjust_for_dpi || !adjust_for_dpi(&r, kStyle, FALSE, kExStyle, dpi)) {
+    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  }
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// The system's message font (the default font of dialogs) at `dpi`.
+HFONT create_default_font(UINT dpi) {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  static const auto parameters_for_dpi =
+      user32_function<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+  if (!parameters_for_dpi ||
+      !parameters_for_dpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  }
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// "MS Sans Serif" 8.25 pt, normal weight, underlined; the font mapper takes
+// a sans-serif where that face is missing.
+HFONT create_link_font(UINT dpi) {
+  LOGFONTW font = {};
+  font.lfHeight = -std::lround(layout::kLinkFontPoints * dpi / 72.0);  // 11 px at 96 DPI
+  font.lfWeight = FW_NORMAL;
+  font.lfUnderline = TRUE;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  layout::kLinkFontFamily.copy(reinterpret_cast<char16_t*>(font.lfFaceName), LF_FACESIZE - 1);
+  return CreateFontIndirectW(&font);
+}
+
+// Places every control from the twips table and gives it its font, both for
+// `dpi`; the fonts made for the previous DPI are released.
+void apply_dpi(Form1& form, UINT dpi) {
+  const HFONT font = create_default_font(dpi);
+  const HFONT link_font = create_link_font(dpi);
+  for (const layout::Control& c : layout::kControls) {
+    const layout::Rect r = layout::pixels(c.twips, static_cast<int>(dpi));
+    const HWND control = form.item(c.id);
+    SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowFont(control, c.kind == ControlKind::LinkLabel ? link_font : font, TRUE);
+  }
+  SetWindowFont(form.hwnd, font, FALSE);
+  if (form.font) DeleteObject(form.font);
+  if (form.link_font) DeleteObject(form.link_font);
+  form.font = font;
+  form.link_font = link_font;
+  form.dpi = dpi;
+}
+
+// ---- Text1: a multi-line edit; Tab and Shift+Tab leave it, Ctrl+A selects all.
+
+LRESULT CALLBACK Text1_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                            DWORD_PTR) {
+  switch (message) {
+    case WM_GETDLGCODE: {
+      LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
+      const auto* key = reinterpret_cast<const MSG*>(lparam);
+      if (key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_TAB) {
+        code &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);  // IsDialogMessage moves the focus
+      }
+      return code;
+    }
+    case WM_KEYDOWN:
+      if (wparam == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+        Edit_SetSel(hwnd, 0, -1);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (wparam == 1) return 0;  // the character of Ctrl+A, handled above
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, Text1_Proc, kText1Subclass);
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// ---- The clipboard.
+
+enum class ClipboardResult { Done, Busy, Failed };
+
+// Replaces the clipboard's content by `text` as CF_UNICODETEXT. Another
+// program may hold the clipboard for a moment, so opening it is tried for
+// about half a second. The memory is taken before the clipboard is emptied:
+// on any failure the clipboard keeps what it had.
+ClipboardResult put_on_clipboard(HWND owner, const std::u16string& text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return ClipboardResult::Failed;
+  void* target = GlobalLock(memory);
+  if (!target) {
+    GlobalFree(memory);
+    return ClipboardResult::Failed;
+  }
+  std::memcpy(target, text.c_str(), bytes);
+  GlobalUnlock(memory);
+
+  bool open = false;
+  for (int attempt = 0; attempt < 20 && !(open = OpenClipboard(owner)); ++attempt) Sleep(25);
+  if (!open) {
+    GlobalFree(memory);
+    return ClipboardResult::Busy;
+  }
+  EmptyClipboard();
+  const bool done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (!done) GlobalFree(memory);  // still ours: the clipboard did not take it
+  CloseClipboard();
+  return done ? ClipboardResult::Done : ClipboardResult::Failed;
+}
+
+void show_message(HWND owner, const std::u16string& text, UINT icon) {
+  MessageBoxW(owner, wide(text), wide(std::u16string(kMessageCaption)), MB_OK | icon);
+}
+
+// ---- The handlers of the controls.
+
+// Scrambles the whole text of Text1 (line breaks as CR LF) and puts the
+// result on the clipboard. A failed scramble, or a clipboard that cannot be
+// had, is reported in a message box; Text1 never changes.
+void Command1_Click(Form1& form) {
+  std::u16string text;
+  try {
+    const HWND text1 = form.item(ControlId::Text1);
+    text.resize(static_cast<std::size_t>(GetWindowTextLengthW(text1)));
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(text1, reinterpret_cast<wchar_t*>(text.data()), static_cast<int>(text.size() + 1))));
+  } catch (const std::bad_alloc&) {
+    show_message(form.hwnd, scramble_failure_message(kOutOfMemoryReason), MB_ICONERROR);
+    return;
+  }
+  const ScrambleCommand::Outcome outcome = form.command.run(text);
+  if (!outcome.ok) {
+    show_message(form.hwnd, outcome.text, MB_ICONERROR);
+    return;
+  }
+  switch (put_on_clipboard(form.hwnd, outcome.text)) {
+    case ClipboardResult::Done:
+      break;
+    case ClipboardResult::Busy:
+      show_message(form.hwnd,
+                   u"Die Zwischenablage wird gerade von einem anderen Programm benutzt. "
+                   u"Der verwurschtelte Text konnte nicht hineingelegt werden.\n\n"
+                   u"Bitte gleich noch einmal auf die Schaltfläche klicken. Der Text im Fenster ist unverändert.",
+                   MB_ICONWARNING);
+      break;
+    case ClipboardResult::Failed:
+      show_message(form.hwnd,
+                   u"Der verwurschtelte Text konnte nicht in die Zwischenablage gelegt werden "
+                   u"(zu wenig Arbeitsspeicher?).\n\nDer Text im Fenster ist unverändert.",
+                   MB_ICONERROR);
+      break;
+  }
+}
+
+// Hands the link's address to the shell, which opens it with the user's
+// default program; whether that works is not reported.
+void open_link(ControlId id) {
+  const std::u16string target = layout::link_target(id);
+  ShellExecuteW(nullptr, L"open", wide(target), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void Label2_Click(Form1&) { open_link(ControlId::Label2); }
+void Label3_Click(Form1&) { open_link(ControlId::Label3); }
+
+// ---- The window's messages.
+
+BOOL OnCreate(HWND hwnd, LPCREATESTRUCTW create) {
+  Form1& form = form_of(hwnd);
+  for (const layout::Control& c : layout::kControls) {
+    const wchar_t* window_class = WC_STATICW;
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex_style = 0;
+    switch (c.kind) {
+      case ControlKind::TextBox:
+        window_class = WC_EDITW;
+        style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::Button:
+        window_class = WC_BUTTONW;
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::Label:
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case ControlKind::LinkLabel:
+        // SS_NOTIFY: clicks reach the window. One line: an address too wide for
+        // the label (a wider stand-in font) ends in "…" rather than wrapping out of sight.
+        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS;
+        break;
+    }
+    const HWND control = CreateWindowExW(
+        ex_style, window_class, wide(layout::caption(c.id)), style, 0, 0, 0, 0, hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), create->hInstance, nullptr);
+    if (!control) return FALSE;
+  }
+  const HWND text1 = form.item(ControlId::Text1);
+  // Without this an edit control stops at 32,767 characters.
+  Edit_LimitText(text1, 0);
+  SetWindowSubclass(text1, Text1_Proc, kText1Subclass, 0);
+  form.focus = text1;
+
+  apply_dpi(form, dpi_of(hwnd));
+  const SIZE size = window_size(form.dpi);
+  SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return TRUE;
+}
+
+void OnCommand(HWND hwnd, int id, HWND, UINT code) {
+  Form1& form = form_of(hwnd);
+  switch (static_cast<ControlId>(id)) {
+    case ControlId::Command1:
+      if (code == BN_CLICKED) Command1_Click(form);
+      break;
+    case ControlId::Label2:
+      if (code == STN_CLICKED) Label2_Click(form);
+      break;
+    case ControlId::Label3:
+      if (code == STN_CLICKED) Label3_Click(form);
+      break;
+    default:
+      break;
+  }
+}
+
+// The link labels in blue (0, 0, 255) on the window's background.
+HBRUSH OnCtlColorStatic(HWND hwnd, HDC dc, HWND child, int) {
+  if (!is_link(child)) return FORWARD_WM_CTLCOLORSTATIC(hwnd, dc, child, DefWindowProcW);
+  const layout::Colour blue = layout::kLinkColour;
+  SetTextColor(dc, RGB(blue.red, blue.green, blue.blue));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+// The hand over the link labels.
+BOOL OnSetCursor(HWND hwnd, HWND under, UINT hit_test, UINT mouse_message) {
+  if (hit_test == HTCLIENT && is_link(under)) {
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return TRUE;
+  }
+  return FORWARD_WM_SETCURSOR(hwnd, under, hit_test, mouse_message, DefWindowProcW);
+}
+
+// Keeps the focused control while another window is active.
+void OnActivate(HWND hwnd, UINT state, HWND, BOOL minimized) {
+  Form1& form = form_of(hwnd);
+  if (state == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd, focus)) form.focus = focus;
+  } else if (!minimized && form.focus) {
+    SetFocus(form.focus);
+  }
+}
+
+// Sent by IsDialogMessage for Tab and Shift+Tab: the next or previous
+// control that takes the focus.
+void OnNextDlgCtl(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+  const HWND next = lparam ? reinterpret_cast<HWND>(wparam)
+                           : GetNextDlgTabItem(hwnd, GetFocus(), wparam != 0);
+  if (next) SetFocus(next);
+}
+
+// Moved to a screen of another DPI: everything is laid out anew at the new
+// DPI, in the place Windows suggests.
+void OnDpiChanged(HWND hwnd, UINT dpi, const RECT* suggested) {
+  Form1& form = form_of(hwnd);
+  apply_dpi(form, dpi);
+  const SIZE size = window_size(dpi);
+  SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OnDestroy(HWND) { PostQuitMessage(0); }
+
+// The crackers of <windowsx.h> need the parameters named wParam and lParam.
+LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* form = static_cast<Form1*>(reinterpret_cast<LPCREATESTRUCTW>(lParam)->lpCreateParams);
+      form->hwnd = hwnd;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+      break;
+    }
+    case WM_NCDESTROY:
+      delete &form_of(hwnd);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      break;
+    HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
+    HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
+    HANDLE_MSG(hwnd, WM_CTLCOLORSTATIC, OnCtlColorStatic);
+    HANDLE_MSG(hwnd, WM_SETCURSOR, OnSetCursor);
+    HANDLE_MSG(hwnd, WM_ACTIVATE, OnActivate);
+    HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+    case WM_NEXTDLGCTL:
+      OnNextDlgCtl(hwnd, wParam, lParam);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+HWND create_form1(HINSTANCE instance, int show_command) {
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = WndProc;
+  window_class.hInstance = instance;
+  window_class.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_TEXTQUIRL), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                 GetSystemMetrics(SM_CYICON), LR_SHARED));
+  window_class.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_TEXTQUIRL), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                 GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kClassName;
+  if (!RegisterClassExW(&window_class)) return nullptr;
+
+  // Owned by the window from WM_NCCREATE on; freed here only if it never got there.
+  auto form = std::make_unique<Form1>();
+  Form1* state = form.get();
+  const SIZE size = window_size(USER_DEFAULT_SCREEN_DPI);
+  const HWND hwnd = CreateWindowExW(kExStyle, kClassName, wide(std::u16string(layout::kWindowCaption)),
+                                    kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr,
+                                    nullptr, instance, state);
+  if (state->hwnd) form.release();  // WM_NCDESTROY deletes it, also after a failed WM_CREATE
+  if (!hwnd) return nullptr;
+  ShowWindow(hwnd, show_command);
+  UpdateWindow(hwnd);
+  return hwnd;
+}
+
+}  // namespace textquirl::win32
