@@ -26,18 +26,22 @@ constexpr std::string_view kHelp =
     "Verwurschtelt Text: In jedem Wort mit mehr als drei Zeichen bleiben der erste\n"
     "und der letzte Buchstabe stehen, die Buchstaben dazwischen werden gemischt.\n"
     "\n"
-    "Liest UTF-8-Text aus den DATEIen, nacheinander wie ein einziger Text, oder von\n"
-    "der Standardeingabe, wenn keine DATEI angegeben ist oder eine DATEI „-“ lautet.\n"
+    "Liest UTF-8-Text aus den DATEIen nacheinander, oder von der Standardeingabe,\n"
+    "wenn keine DATEI angegeben ist oder eine DATEI „-“ lautet. Jede DATEI wird für\n"
+    "sich dekodiert: Ein Zeichen darf nicht auf zwei DATEIen verteilt sein, und ein\n"
+    "Byte-Order-Mark am Anfang jeder DATEI wird weggelassen. Die Texte werden dann\n"
+    "aneinandergehängt und als ein Text verwurschtelt.\n"
     "Schreibt das Ergebnis als UTF-8 auf die Standardausgabe, Zeilenumbrüche als LF.\n"
     "\n"
     "Optionen:\n"
-    "  --seed N    den Zufallsgenerator mit N (0 bis 4294967295) starten statt mit\n"
-    "              dem festen Startwert 5489\n"
-    "  --help      diese Hilfe anzeigen und beenden\n"
-    "  --version   die Versionsnummer anzeigen und beenden\n"
-    "  --          Ende der Optionen: alles Weitere sind Dateinamen\n"
+    "  --seed N       den Zufallsgenerator mit N (0 bis 4294967295) starten statt\n"
+    "                 mit dem festen Startwert 5489\n"
+    "  -h, --help     diese Hilfe anzeigen und beenden\n"
+    "  -V, --version  die Versionsnummer anzeigen und beenden\n"
+    "  --             Ende der Optionen: alles Weitere sind Dateinamen\n"
     "\n"
-    "Exit-Status: 0 bei Erfolg, 1 bei einem Fehler (Meldung auf der Standardfehlerausgabe).\n";
+    "Exit-Status: 0 bei Erfolg, 1 bei einem Fehler (Meldung auf der Standardfehlerausgabe).\n"
+    "Liest niemand mehr die Ausgabe, endet das Programm still durch SIGPIPE, wie cat.\n";
 
 // Thrown inside run_filter to end it with a message; what() is the message.
 class Failure : public std::runtime_error {

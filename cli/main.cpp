@@ -11,7 +11,8 @@
 #include "cli/posix_io.hpp"
 
 int main(int argc, char** argv) {
-  // A closed pipe must show up as a write error, not end the process silently.
+  // Every write sees a closed pipe as EPIPE; PosixIo::write_stdout then ends
+  // the process by SIGPIPE itself, whatever disposition the caller handed down.
   std::signal(SIGPIPE, SIG_IGN);
 #if defined(__GLIBC__)
   // The filter frees each big buffer just before it allocates the next one of

@@ -8,8 +8,17 @@ std::string quoted(std::string_view text) { return "„" + std::string(text) + "
 
 namespace {
 
+bool all_digits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 std::uint32_t parse_seed(std::string_view text) {
   if (text.empty()) throw UsageError("Bei --seed fehlt der Startwert.");
+  if (text.starts_with('-') && all_digits(text.substr(1))) {
+    if (text.find_first_not_of("-0") == std::string_view::npos) return 0;  // "-0"
+    throw UsageError("Startwert für --seed zu klein: " + quoted(text) +
+                     " (erlaubt sind ganze Zahlen von 0 bis 4294967295).");
+  }
   std::uint64_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') {
@@ -36,10 +45,10 @@ Options parse_options(std::span<const std::string_view> args) {
       options.inputs.emplace_back(arg);
     } else if (arg == "--") {
       options_ended = true;
-    } else if (arg == "--help") {
+    } else if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;
-    } else if (arg == "--version") {
+    } else if (arg == "--version" || arg == "-V") {
       options.version = true;
       return options;
     } else if (arg == "--seed") {

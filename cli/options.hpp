@@ -32,7 +32,7 @@ std::string quoted(std::string_view text);
 
 // Parses `args` (without the program name). Options may stand anywhere before
 // "--"; after it everything is an input name; "-" alone is an input. The
-// first --help or --version ends parsing. The last --seed wins. Throws
+// first --help (-h) or --version (-V) ends parsing. The last --seed wins. Throws
 // UsageError for an unknown option or a bad seed.
 //   parse_options({"--seed=7", "a.txt", "--", "-x"}) -> seed 7, inputs {"a.txt", "-x"}
 Options parse_options(std::span<const std::string_view> args);

@@ -1,19 +1,22 @@
 #include "cli/posix_io.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <limits>
 
 namespace textquirl::cli {
 namespace {
 
 // Peak memory of the filter per input byte, with room to spare.
 constexpr std::uint64_t kMemoryPerInputByte = 12;
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kReadBlock = std::size_t{1} << 16;
 constexpr std::size_t kMaxSyscallBytes = std::size_t{1} << 30;
 
 std::uint64_t physical_memory() {
@@ -30,26 +33,40 @@ std::string with_separators(std::uint64_t value) {
   return digits;
 }
 
+// too_large("Die Datei", "5.000", 12000) ==
+//   "Die Datei ist mit 5.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000 Bytes)"
+std::string too_large(std::string_view input, std::string_view size, std::uint64_t memory) {
+  return std::string(input) + " ist mit " + std::string(size) +
+         " Bytes zu groß für den Arbeitsspeicher dieses Rechners (" + with_separators(memory) +
+         " Bytes)";
+}
+
 // Reads `fd` to its end into `contents`, reserving a regular file's size up
-// front so that the buffer never has to move.
-IoStatus read_all(int fd, std::string& contents) {
+// front so that the buffer never has to move. Stops with an error once the
+// input is known to exceed what fits in `memory` bytes.
+IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
   contents.clear();
   struct stat info {};
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
-    const std::uint64_t memory = physical_memory();
-    if (!fits_in_memory(size, memory)) {
-      return {"Die Datei ist mit " + with_separators(size) +
-              " Bytes zu groß für den Arbeitsspeicher dieses Rechners (" +
-              with_separators(memory) + " Bytes)"};
-    }
+    if (!fits_in_memory(size, memory)) return {too_large("Die Datei", with_separators(size), memory)};
     contents.reserve(static_cast<std::size_t>(size) + 1);  // + 1: room to see the end
   }
+  // Largest size that fits; one byte more is read to see it exceeded.
+  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
+                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+  // Each read asks for twice what the last one brought (a pipe brings 64 KiB
+  // at a time), since resize() clears the bytes it asks for.
+  std::size_t step = kReadBlock;
   for (;;) {
     const std::size_t have = contents.size();
+    if (have > limit) {
+      contents = std::string();
+      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+    }
     const std::size_t room =
         contents.capacity() > have ? contents.capacity() - have : std::max(kReadBlock, have);
-    const std::size_t want = std::min(room, kMaxSyscallBytes);
+    const std::size_t want = std::min({room, step, kMaxSyscallBytes, limit + 1 - have});
     contents.resize(have + want);
     const ssize_t got = read(fd, contents.data() + have, want);
     if (got < 0) {
@@ -60,7 +77,20 @@ IoStatus read_all(int fd, std::string& contents) {
     }
     contents.resize(have + static_cast<std::size_t>(got));
     if (got == 0) return {};
+    step = std::max(kReadBlock, 2 * static_cast<std::size_t>(got));
   }
+}
+
+// Ends the process the way a closed pipe ends cat or sort: killed by SIGPIPE,
+// whatever disposition the signal had, without a message.
+[[noreturn]] void end_by_closed_pipe() {
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipe_only, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);  // not reached
 }
 
 }  // namespace
@@ -86,17 +116,40 @@ std::string system_error_text(int errnum) {
     case ENOSPC: return "Kein Speicherplatz mehr auf dem Gerät";
     case EDQUOT: return "Speicherplatzkontingent überschritten";
     case EFBIG: return "Datei zu groß";
-    case EPIPE: return "Die Gegenseite hat die Verbindung geschlossen (Broken pipe)";
+    case EPIPE: return "Die Gegenseite hat die Verbindung geschlossen";
     case EBADF: return "Ungültiger Dateideskriptor (nicht geöffnet)";
     case EROFS: return "Dateisystem ist nur lesbar";
     case EAGAIN: return "Ressource vorübergehend nicht verfügbar";
     case ENXIO: return "Gerät oder Adresse nicht vorhanden";
     case ETXTBSY: return "Datei wird gerade benutzt";
-    default: return std::strerror(errnum);
+    case EINVAL: return "Ungültiges Argument";
+    case EFAULT: return "Ungültige Adresse";
+    case EBUSY: return "Gerät oder Ressource belegt";
+    case ENODEV: return "Gerät nicht vorhanden";
+    case ESPIPE: return "Positionieren nicht möglich";
+    case EOVERFLOW: return "Wert zu groß für den Datentyp";
+    case ENOTSUP: return "Vorgang nicht unterstützt";
+    case ENOBUFS: return "Kein Pufferspeicher verfügbar";
+    case ECONNRESET: return "Die Gegenseite hat die Verbindung zurückgesetzt";
+    case ENOTCONN: return "Keine Verbindung";
+    case ETIMEDOUT: return "Zeitüberschreitung";
+    case ESTALE: return "Veralteter Verweis auf eine Netzwerkdatei";
+    default: break;
   }
+  // The rarer ones by their symbolic name: the system's own texts are English.
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
+  if (const char* name = strerrorname_np(errnum)) {
+    return "Systemfehler " + std::string(name) + " (Nummer " + std::to_string(errnum) + ")";
+  }
+#endif
+  return "Systemfehler Nummer " + std::to_string(errnum);
 }
 
-IoStatus PosixIo::read_stdin(std::string& contents) { return read_all(STDIN_FILENO, contents); }
+PosixIo::PosixIo() : memory_bytes_(physical_memory()) {}
+
+IoStatus PosixIo::read_stdin(std::string& contents) {
+  return read_all(STDIN_FILENO, contents, memory_bytes_);
+}
 
 IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
   int fd;
@@ -106,7 +159,7 @@ IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
   if (fd < 0) return {system_error_text(errno)};
   IoStatus status;
   try {
-    status = read_all(fd, contents);
+    status = read_all(fd, contents, memory_bytes_);
   } catch (...) {
     close(fd);
     throw;
@@ -120,6 +173,7 @@ IoStatus PosixIo::write_stdout(std::string_view data) {
     const ssize_t put = write(STDOUT_FILENO, data.data(), std::min(data.size(), kMaxSyscallBytes));
     if (put < 0) {
       if (errno == EINTR) continue;
+      if (errno == EPIPE) end_by_closed_pipe();
       return {system_error_text(errno)};
     }
     data.remove_prefix(static_cast<std::size_t>(put));

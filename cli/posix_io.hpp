@@ -12,15 +12,28 @@ namespace textquirl::cli {
 
 class PosixIo final : public Io {
  public:
+  // Inputs are bounded by what fits in `memory_bytes` (see fits_in_memory);
+  // by default the machine's physical memory, 0 for no bound.
+  PosixIo();
+  explicit PosixIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
+
+  // Reading stops with a "zu groß" error at the bound, for files and for
+  // endless streams alike.
   IoStatus read_stdin(std::string& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
+  // A reader that has gone away (EPIPE) ends the process by SIGPIPE, quietly,
+  // as it ends other filters; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
   void write_stderr(std::string_view message) override;
+
+ private:
+  std::uint64_t memory_bytes_;
 };
 
-// The German reason for the system error `errnum`, falling back to the
-// system's own text for the rarer ones.
+// The German reason for the system error `errnum`; the rarer ones are named
+// by their symbol and number.
 //   system_error_text(ENOENT) == "Datei oder Verzeichnis nicht gefunden"
+//   system_error_text(EDOM) == "Systemfehler EDOM (Nummer 33)"
 std::string system_error_text(int errnum);
 
 // Whether an input of `input_bytes` bytes can be processed on a machine with

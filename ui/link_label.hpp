@@ -13,11 +13,13 @@ class LinkLabel : public QLabel {
   using QLabel::QLabel;
 
  signals:
-  // Emitted when the left button is pressed and released over the label.
+  // Emitted when the left button is pressed and released over the label. The
+  // second press of a double-click is no new click.
   void clicked();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:

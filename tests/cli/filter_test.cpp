@@ -74,10 +74,16 @@ TEST(RunFilter, HelpAndVersion) {
   EXPECT_EQ(run(version, {"--version"}), 0);
   EXPECT_EQ(version.out, "textquirl-cli " TEXTQUIRL_VERSION "\n");
 
-  // the first of them wins, whatever follows
+  // the first of them wins, whatever follows; -h and -V are the short forms
   FakeIo first;
   EXPECT_EQ(run(first, {"--version", "--help", "--bogus"}), 0);
   EXPECT_EQ(first.out, version.out);
+  FakeIo short_help;
+  EXPECT_EQ(run(short_help, {"-h", "-V"}), 0);
+  EXPECT_EQ(short_help.out, io.out);
+  FakeIo short_version;
+  EXPECT_EQ(run(short_version, {"a.txt", "-V"}), 0);
+  EXPECT_EQ(short_version.out, version.out);
 }
 
 TEST(RunFilter, RejectsBadCommandLines) {
@@ -89,7 +95,11 @@ TEST(RunFilter, RejectsBadCommandLines) {
       {{"--seed"}, "textquirl-cli: Bei --seed fehlt der Startwert.\n"},
       {{"--seed="}, "textquirl-cli: Bei --seed fehlt der Startwert.\n"},
       {{"--seed", "abc"}, "textquirl-cli: Ungültiger Startwert für --seed: „abc“" + not_a_number},
-      {{"--seed=-1"}, "textquirl-cli: Ungültiger Startwert für --seed: „-1“" + not_a_number},
+      {{"--seed=-1"}, "textquirl-cli: Startwert für --seed zu klein: „-1“ "
+                      "(erlaubt sind ganze Zahlen von 0 bis 4294967295).\n"},
+      {{"--seed", "-12"}, "textquirl-cli: Startwert für --seed zu klein: „-12“ "
+                          "(erlaubt sind ganze Zahlen von 0 bis 4294967295).\n"},
+      {{"--seed", "-x"}, "textquirl-cli: Ungültiger Startwert für --seed: „-x“" + not_a_number},
       {{"--seed", "+1"}, "textquirl-cli: Ungültiger Startwert für --seed: „+1“" + not_a_number},
       {{"--seed", "4294967296"},
        "textquirl-cli: Startwert für --seed zu groß: „4294967296“ (höchstens 4294967295).\n"},
@@ -111,6 +121,7 @@ TEST(RunFilter, SeedChoosesTheShuffle) {
   EXPECT_NE(standard, kProse);
   EXPECT_EQ(scrambled(kProse, {"--seed", "5489"}), standard);
   EXPECT_EQ(scrambled(kProse, {"--seed=0005489"}), standard);
+  EXPECT_EQ(scrambled(kProse, {"--seed", "-0"}), scrambled(kProse, {"--seed", "0"}));
   // the last --seed counts
   EXPECT_EQ(scrambled(kProse, {"--seed=1", "--seed", "5489"}), standard);
   const std::string one = scrambled(kProse, {"--seed", "1"});
@@ -166,6 +177,9 @@ TEST(RunFilter, ReportsBadInputAndWritesNothing) {
                                   "Folgebyte ohne vorangehendes Startbyte.\n"},
       {{"mit-bom.txt"}, "textquirl-cli: Ungültiges UTF-8 in „mit-bom.txt“ bei Byte 4 (0xC0): "
                         "überlange Kodierung.\n"},
+      // each file is decoded on its own: a character split across two is an error
+      {{"halb-a.txt", "halb-b.txt"}, "textquirl-cli: Ungültiges UTF-8 in „halb-a.txt“ bei Byte 2 (0xC3): "
+                                     "Bytefolge am Ende der Eingabe abgebrochen.\n"},
       // files that cannot be read; later inputs are not needed to fail
       {{"gut.txt", "fehlt.txt", "kaputt.txt"},
        "textquirl-cli: Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
@@ -178,7 +192,9 @@ TEST(RunFilter, ReportsBadInputAndWritesNothing) {
     io.out_of_memory_on = "riesig.txt";
     io.files = {{"gut.txt", "Dieser Teil ist in Ordnung\n"},
                 {"kaputt.txt", "Größe\x80"},
-                {"mit-bom.txt", "\xEF\xBB\xBF" "a\xC0\xAF"}};
+                {"mit-bom.txt", "\xEF\xBB\xBF" "a\xC0\xAF"},
+                {"halb-a.txt", "gr\xC3"},
+                {"halb-b.txt", "\xB6\xC3\x9F" "e"}};
     EXPECT_EQ(run(io, c.args), 1);
     EXPECT_EQ(io.err, c.message);
     EXPECT_EQ(io.out, "");
