@@ -4,18 +4,19 @@
 set -euo pipefail
 
 # What a plain configure of the project needs (the tests and benchmarks are on
-# by default); for the test run also the sanitizer and fuzzing runtimes, the
-# X tools the end-to-end tests drive the windows with, and Wine with the
-# cross build of the Windows program ("windows": that cross build alone).
+# by default) and Qt's German texts for the window; for the test run also the
+# sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
+# end-to-end tests drive the windows with, and Wine with the cross build of the
+# Windows program ("windows": that cross build alone).
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 case "${1:-test}" in
   windows) packages=("${windows[@]}") ;;
   run|test)
-    packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
-              libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+    packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
+              qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
-                 "${windows[@]}" wine64 fonts-wine)
+                 openbox wmctrl "${windows[@]}" wine64 fonts-wine)
     fi
     ;;
   *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;

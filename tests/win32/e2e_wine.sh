@@ -5,9 +5,10 @@
 # the clipboard from another process each time: both must equal the Linux
 # filter's first and second scramble. Then paste a text of more than 100,000
 # characters over it with Ctrl+A, Ctrl+V and check that it arrived whole.
-# Also checks Enter, Tab and Space, and the layout at 96 DPI (client area
-# 546 × 437) and at 144 DPI, and leaves screenshots in <artefact dir>
-# (textquirl-windows.png, textquirl-windows-144dpi.png).
+# Also checks Enter, Tab and Space, the message box when another program
+# holds the clipboard, and the layout at 96 DPI (client area 546 × 437) and
+# at 144 DPI, and leaves screenshots in <artefact dir> (textquirl-windows.png,
+# textquirl-windows-clipboard-busy.png, textquirl-windows-144dpi.png).
 # Usage: e2e_wine.sh <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>
 # Exit 77 (skipped) when xvfb-run, xdotool, xclip, ImageMagick's import or
 # the filter is missing.
@@ -109,7 +110,7 @@ read_new_clipboard "$work/got0" /dev/null || fail "Tab, Space put nothing on the
 
 # Paste the text over it (Ctrl+A, Ctrl+V).
 offer "$work/text"
-xdotool mousemove --sync --window "$wid" 200 150 click 1
+xdotool mousemove --sync --window "$wid" 205 155 click 1
 sleep 0.5
 xdotool key --clearmodifiers ctrl+a ctrl+v
 sleep 1
@@ -124,11 +125,29 @@ cmp -s "$work/got1" "$work/first" \
 import -window "$wid" "$artefacts/textquirl-windows.png" || fail "no screenshot taken"
 echo "screenshot: $artefacts/textquirl-windows.png"
 
-xdotool mousemove --sync --window "$wid" 272 400 click 1
+xdotool mousemove --sync --window "$wid" 276 404 click 1
 read_new_clipboard "$work/got2" "$work/got1" || fail "the clipboard did not change after the second press"
 cmp -s "$work/got2" "$work/second" \
   || fail "second press: clipboard »$(cat "$work/got2")«, filter »$(cat "$work/second")«"
 echo "e2e_wine: both presses match the filter: $(cat "$work/got1") | $(cat "$work/got2")"
+
+# Another program holds the clipboard: a German message box, the clipboard unchanged.
+"$wine" "$probe" hold-clipboard > "$work/hold" 2>/dev/null &
+for _ in $(seq 50); do grep -q held "$work/hold" 2>/dev/null && break; sleep 0.1; done
+grep -q held "$work/hold" || fail "the probe could not take the clipboard"
+xdotool mousemove --sync --window "$wid" 270 395 click 1
+box=
+for _ in $(seq 30); do
+  box=$(xdotool search --onlyvisible --name '^Textquirl$' | grep -v "^$wid\$" | head -n 1)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no message box while the clipboard was held: $(xdotool search --name Textquirl)"
+import -window "$box" "$artefacts/textquirl-windows-clipboard-busy.png" || fail "no screenshot of the box"
+xdotool mousemove --sync --window "$box" 10 10 click 1 key Return
+sleep 3
+read_clipboard "$work/got_busy"
+cmp -s "$work/got_busy" "$work/got2" || fail "the clipboard changed although it was held: $(cat "$work/got_busy")"
 
 # More than 100,000 characters over it: Ctrl+A, Ctrl+V.
 for i in $(seq 2000); do
@@ -137,7 +156,7 @@ done > "$work/big"
 chars=$(wc -m < "$work/big")
 [ "$chars" -gt 100000 ] || fail "the long text has only $chars characters"
 offer "$work/big"
-xdotool mousemove --sync --window "$wid" 200 150 click 1
+xdotool mousemove --sync --window "$wid" 210 160 click 1
 sleep 0.5
 xdotool key --clearmodifiers ctrl+a ctrl+v
 arrived=

@@ -1,7 +1,8 @@
 // Looks into a running Form1 from another process, for the Wine end-to-end
 // test: `probe layout` prints the client size, each control's place and
 // Text1's text limit; `probe text` prints Text1's text as UTF-8 with LF line
-// breaks. Exit status 1 if the window is not there.
+// breaks; `probe hold-clipboard` opens the clipboard, prints "held" and keeps
+// it for three seconds. Exit status 1 if the window is not there.
 
 #include <windows.h>
 
@@ -45,8 +46,15 @@ int wmain(int argc, wchar_t** argv) {
   const std::u16string caption(textquirl::layout::kWindowCaption);
   const HWND form = FindWindowW(nullptr, reinterpret_cast<const wchar_t*>(caption.c_str()));
   if (!form || argc != 2) {
-    write(form ? "usage: probe layout|text\n" : "probe: no window \"Textquirl\"\n");
+    write(form ? "usage: probe layout|text|hold-clipboard\n" : "probe: no window \"Textquirl\"\n");
     return 1;
+  }
+  if (std::wstring(argv[1]) == L"hold-clipboard") {
+    if (!OpenClipboard(nullptr)) return 1;
+    write("held\n");
+    Sleep(3000);
+    CloseClipboard();
+    return 0;
   }
   const HWND text1 = GetDlgItem(form, static_cast<int>(textquirl::layout::ControlId::Text1));
   if (std::wstring(argv[1]) == L"text") {
