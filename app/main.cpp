@@ -2,11 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QByteArray>
+#include <QPointer>
 #include <QtGlobal>
 
+#include "ui/desktop_session.hpp"
 #include "ui/main_window.hpp"
 
 namespace {
@@ -14,19 +18,57 @@ namespace {
 QtMessageHandler previous_handler = nullptr;
 bool gui_started = false;
 
-// Passes messages on to Qt's own handler, but ends a fatal error (such as a
-// platform plugin that cannot start) with a German message and status 1
-// instead of an abort.
+// Qt's messages while the platform starts, held back until it has started:
+// if it fails they are English noise before the German line.
+struct HeldMessage {
+  QtMsgType type;
+  QString message;
+};
+std::vector<HeldMessage> held_messages;
+
+std::string quoted(const QByteArray& text) { return "„" + text.toStdString() + "“"; }
+
+// The one German line for a graphical session that cannot be reached, naming
+// the displays the environment points at:
+//   "textquirl: Kann die X11-Anzeige „:7“ nicht öffnen; das Programm braucht
+//    eine grafische Sitzung."
+std::string start_failure_line() {
+  std::vector<std::string> targets;
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+  const QByteArray x11 = qgetenv("DISPLAY");
+  if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) {
+    targets.push_back("die grafische Oberfläche " + quoted(platform) + " (QT_QPA_PLATFORM)");
+  } else {
+    if (!wayland.isEmpty()) targets.push_back("die Wayland-Anzeige " + quoted(wayland));
+    if (!x11.isEmpty()) targets.push_back("die X11-Anzeige " + quoted(x11));
+  }
+  if (targets.empty()) targets.push_back("die grafische Anzeige");
+  std::string line = "textquirl: Kann " + targets[0];
+  if (targets.size() > 1) line += " und " + targets[1];
+  return line + " nicht öffnen; das Programm braucht eine grafische Sitzung.";
+}
+
+// Holds Qt's messages back while the platform starts and ends a failed start
+// with one German line and status 1. Afterwards messages go to Qt's own
+// handler, and a fatal error ends the program with status 1 instead of an
+// abort.
 void handle_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (!gui_started && type != QtFatalMsg) {
+    held_messages.push_back({type, message});
+    return;
+  }
   if (type != QtFatalMsg) {
     if (previous_handler) previous_handler(type, context, message);
     return;
   }
-  const QByteArray detail = message.toLocal8Bit();
-  std::fprintf(stderr, "%s\n%s\n",
-               gui_started ? "textquirl: Schwerer Fehler, das Programm wird beendet."
-                           : "textquirl: Die grafische Oberfläche konnte nicht gestartet werden.",
-               detail.constData());
+  if (gui_started) {
+    const QByteArray detail = message.toLocal8Bit();
+    std::fprintf(stderr, "textquirl: Schwerer Fehler, das Programm wird beendet.\n%s\n",
+                 detail.constData());
+  } else {
+    std::fprintf(stderr, "%s\n", start_failure_line().c_str());
+  }
   std::fflush(stderr);
   std::_Exit(1);
 }
@@ -56,9 +98,20 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   gui_started = true;
+  for (const HeldMessage& held : held_messages) {
+    if (previous_handler) previous_handler(held.type, QMessageLogContext(), held.message);
+  }
+  held_messages.clear();
   QApplication::setDesktopFileName(QStringLiteral("textquirl"));
+  textquirl::install_german_translations(app);
 
-  textquirl::Form1 window;
-  window.show();
-  return app.exec();
+  // Closing deletes the window at once; the process may stay a little longer
+  // to serve the scrambled text on the clipboard.
+  QPointer<textquirl::Form1> window = new textquirl::Form1;
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  textquirl::quit_after_window_keeping_clipboard(window);
+  window->show();
+  const int status = app.exec();
+  delete window.data();
+  return status;
 }

@@ -8,7 +8,7 @@
 //
 //   DefaultRandom random;
 //   scramble(u"Hallo, Welt!", random)  // e.g. u"Hlalo, Wlet!"
-//   scramble(u"eins\r\nzwei", random)  // u"e?? \r\nz??i": space before, none after
+//   scramble(u"eins\r\nzwei", random)  // u"e??s \r\nz??i": space before, none after
 //
 // `Scrambler` does the same for a text that arrives in pieces, cut anywhere,
 // and hands the result out piece by piece.

@@ -4,12 +4,13 @@
 set -euo pipefail
 
 # What a plain configure of the project needs (the tests and benchmarks are on
-# by default), and for the test run also the sanitizer and fuzzing runtimes
-# and the X tools the end-to-end test drives the window with.
-packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+# by default) and Qt's German texts for the window, and for the test run also
+# the sanitizer and fuzzing runtimes and the X tools (a window manager among
+# them) the end-to-end tests drive the window with.
+packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
+          qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 if [[ "${1:-test}" == test ]]; then
-  packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick)
+  packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick openbox wmctrl)
 fi
 
 missing=()

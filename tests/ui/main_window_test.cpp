@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include <QUrl>
 
 #include "engine/scramble.hpp"
+#include "ui/desktop_session.hpp"
 #include "ui/main_window.hpp"
 
 namespace {
@@ -279,6 +282,23 @@ TEST(LinkLabels, ClicksOpenAddressesEveryTime) {
 
   for (const char* scheme : {"http", "https", "mailto"})
     QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+TEST(InstallGermanTranslations, TextBoxMenuSpeaksGerman) {
+  Form1 form;
+  auto* text1 = control<QPlainTextEdit>(form, "Text1");
+  ASSERT_NE(text1, nullptr);
+  ASSERT_TRUE(textquirl::install_german_translations(*qApp)) << "qtbase_de.qm is not installed";
+  std::unique_ptr<QMenu> menu(text1->createStandardContextMenu());
+  QStringList entries;
+  for (const QAction* action : menu->actions()) {
+    // "&Rückgängig\tStrg+Z" -> "Rückgängig"
+    if (!action->isSeparator()) entries << action->text().section(u'\t', 0, 0).remove(u'&');
+  }
+  EXPECT_TRUE(entries.contains(QStringLiteral("Rückgängig"))) << entries.join(u'|').toStdString();
+  EXPECT_TRUE(entries.contains(QStringLiteral("Alles auswählen")));
+  for (const char* english : {"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Select All"})
+    EXPECT_FALSE(entries.contains(QString::fromLatin1(english))) << english;
 }
 
 }  // namespace
