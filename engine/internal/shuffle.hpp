@@ -2,6 +2,8 @@
 // scramble pipeline. Internal to the engine.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -35,64 +37,99 @@ struct SelectInByte {
 inline constexpr SelectInByte kSelectInByte{};
 
 // Position (0-based) of the k-th set bit (1-based) of `bits`; requires
-// 1 <= k <= count_bits(bits). Halves the word three times, then looks the
-// byte up, without data-dependent branches.
+// 1 <= k <= count_bits(bits). Sums the bits per byte, finds the byte by a
+// comparison of all eight running sums at once, then looks the byte up.
 inline unsigned select_bit(std::uint64_t bits, unsigned k) {
-  unsigned pos = 0;
-  for (unsigned width = 32; width >= 8; width /= 2) {
-    const std::uint64_t low = bits & ((std::uint64_t{1} << width) - 1);
-    const unsigned ones = count_bits(low);
-    const bool high = k > ones;
-    k -= high ? ones : 0;
-    bits = high ? bits >> width : low;
-    pos += high ? width : 0;
-  }
-  return pos + kSelectInByte.at[bits & 0xFF][k - 1];
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+  std::uint64_t s = bits - ((bits >> 1) & 0x5555555555555555);
+  s = (s & 0x3333333333333333) + ((s >> 2) & 0x3333333333333333);
+  s = (s + (s >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  const std::uint64_t running = s * kOnes;  // byte i: the bits of bytes 0 .. i, at most 64
+  const auto byte = static_cast<unsigned>(std::countr_zero(((running | kHigh) - k * kOnes) & kHigh)) / 8;
+  const auto before = static_cast<unsigned>(((running << 8) >> (8 * byte)) & 0xFF);
+  return 8 * byte + kSelectInByte.at[(bits >> (8 * byte)) & 0xFF][k - before - 1];
 }
 
-// The remaining indices of a long shuffle: one bit per index in 64-bit
-// blocks, and a Fenwick tree counting the bits left per block, so that
-// finding and removing the k-th remaining index costs O(log n) and touches
-// little memory.
+// The remaining indices of a long shuffle, kept small so that it stays in
+// cache: one bit per index in 64-bit words; above them four levels of nodes,
+// each node one 64-bit word holding the running counts of its four children
+// in 16-bit lanes (a node of level j covers 4^j words, at most 16384 bits);
+// on top a Fenwick tree over the nodes of the fourth level. Finding the
+// child of a node that holds the k-th remaining index compares all four
+// lanes with k at once; removing an index lowers the lanes from that child
+// on. Lanes past the last index hold the node's total and are never chosen.
 class RemainingIndices {
+  static constexpr unsigned kLevels = 4;
+  static constexpr std::uint64_t kLaneOnes = 0x0001000100010001, kLaneHigh = 0x8000800080008000;
+
  public:
-  explicit RemainingIndices(std::size_t n) : blocks_((n + 63) / 64), bits_(blocks_, ~std::uint64_t{0}) {
-    if (n % 64 != 0) bits_.back() = (std::uint64_t{1} << (n % 64)) - 1;
+  // All of 0 .. n-1 remain; requires n <= UINT32_MAX.
+  explicit RemainingIndices(std::size_t n) {
+    constexpr std::size_t kWordsPerTop = std::size_t{1} << (2 * kLevels);
+    tops_ = std::max<std::size_t>(1, (n + 64 * kWordsPerTop - 1) / (64 * kWordsPerTop));
+    words_.assign(tops_ * kWordsPerTop, 0);
+    for (std::size_t i = 0; i < n / 64; ++i) words_[i] = ~std::uint64_t{0};
+    if (n % 64 != 0) words_[n / 64] = (std::uint64_t{1} << (n % 64)) - 1;
+    std::vector<std::uint32_t> totals(words_.size());
+    for (std::size_t i = 0; i < words_.size(); ++i) totals[i] = count_bits(words_[i]);
+    for (unsigned level = 0; level < kLevels; ++level) {
+      std::vector<std::uint64_t>& nodes = nodes_[level];
+      nodes.assign(totals.size() / 4, 0);
+      for (std::size_t i = 0; i < nodes.size(); ++i) {
+        std::uint32_t sum = 0;
+        for (unsigned lane = 0; lane < 4; ++lane) {
+          sum += totals[4 * i + lane];
+          nodes[i] |= std::uint64_t{sum} << (16 * lane);
+        }
+        totals[i] = sum;
+      }
+      totals.resize(nodes.size());
+    }
     top_ = 1;
-    while (top_ <= blocks_) top_ *= 2;
+    while (top_ <= tops_) top_ *= 2;
     top_ /= 2;
-    // Nodes past the last block stay at the maximum, so the descent in
-    // take() never enters them and needs no bounds test.
+    // Fenwick nodes past the last top node stay at the maximum, so the
+    // descent in take() never enters them and needs no bounds test.
     tree_.assign(2 * top_ + 1, UINT32_MAX);
-    for (std::size_t j = 1; j <= blocks_; ++j) tree_[j] = 0;
-    for (std::size_t j = 1; j <= blocks_; ++j) {
-      tree_[j] += count_bits(bits_[j - 1]);
+    for (std::size_t j = 1; j <= tops_; ++j) tree_[j] = 0;
+    for (std::size_t j = 1; j <= tops_; ++j) {
+      tree_[j] += totals[j - 1];
       const std::size_t parent = j + (j & (~j + 1));
-      if (parent <= blocks_) tree_[parent] += tree_[j];
+      if (parent <= tops_) tree_[parent] += tree_[j];
     }
   }
 
-  // Removes and returns the k-th (1-based) remaining index.
+  // Removes and returns the k-th (1-based) remaining index; requires
+  // 1 <= k <= the number remaining.
   std::size_t take(std::size_t k) {
-    std::size_t block = 0;
+    std::size_t node = 0;
     auto left = static_cast<std::uint32_t>(k);
     for (std::size_t step = top_; step > 0; step >>= 1) {
-      const std::uint32_t count = tree_[block + step];
+      const std::uint32_t count = tree_[node + step];
       const bool skip = count < left;
-      block += skip ? step : 0;
+      node += skip ? step : 0;
       left -= skip ? count : 0;
     }
-    const unsigned bit = select_bit(bits_[block], left);
-    bits_[block] &= ~(std::uint64_t{1} << bit);
-    for (std::size_t j = block + 1; j <= blocks_; j += j & (~j + 1)) --tree_[j];
-    return block * 64 + bit;
+    for (std::size_t j = node + 1; j <= tops_; j += j & (~j + 1)) --tree_[j];
+    for (unsigned level = kLevels; level-- > 0;) {
+      std::uint64_t& lanes = nodes_[level][node];
+      const std::uint64_t at_least = ((lanes | kLaneHigh) - left * kLaneOnes) & kLaneHigh;
+      const auto child = static_cast<unsigned>(std::countr_zero(at_least)) / 16;
+      left -= static_cast<std::uint32_t>(((lanes << 16) >> (16 * child)) & 0xFFFF);
+      lanes -= kLaneOnes << (16 * child);
+      node = 4 * node + child;
+    }
+    const unsigned bit = select_bit(words_[node], left);
+    words_[node] &= ~(std::uint64_t{1} << bit);
+    return node * 64 + bit;
   }
 
  private:
-  std::size_t blocks_;
-  std::vector<std::uint64_t> bits_;
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> nodes_[kLevels];  // nodes_[j][i] covers words 4^(j+1) i .. 4^(j+1) (i+1) - 1
   std::vector<std::uint32_t> tree_;
-  std::size_t top_;
+  std::size_t tops_ = 0;
+  std::size_t top_ = 0;
 };
 
 // The 1-based index of the next draw among n: pick_index(random.next(), n),

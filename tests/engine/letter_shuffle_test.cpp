@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "engine/internal/shuffle.hpp"
 #include "engine/reference.hpp"
 #include "test_support.hpp"
 
@@ -124,6 +125,28 @@ TEST(verwurschteln, DrawsLikeTheTextbookVersion) {
       ASSERT_EQ(fast_random.draws, n);
       ASSERT_EQ(slow_random.draws, n);
     }
+  }
+}
+
+TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
+  // Sizes across every level of the structure: one word, one node, several
+  // nodes under the Fenwick tree on top.
+  std::mt19937 gen(5);
+  for (const std::size_t n : {65u, 4097u, 16385u, 70001u}) {
+    internal::RemainingIndices fast(n);
+    std::vector<std::size_t> plain(n);
+    for (std::size_t i = 0; i < n; ++i) plain[i] = i;
+    for (std::size_t m = n; m > 0; --m) {
+      const std::size_t k = 1 + gen() % m;
+      ASSERT_EQ(fast.take(k), plain[k - 1]) << n;
+      plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(k - 1));
+    }
+  }
+  // A long one, alternately from both ends.
+  const std::size_t n = 3000001;
+  internal::RemainingIndices fast(n);
+  for (std::size_t low = 0, high = n, m = n; m > 0; --m) {
+    ASSERT_EQ(fast.take(m % 2 ? 1 : m), m % 2 ? low++ : --high);
   }
 }
 
