@@ -44,6 +44,17 @@ void BM_MarksOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_MarksOnly)->Unit(benchmark::kMillisecond);
 
+// One 10 MB word (UTF-8 size, as make-sample-text writes it) of `unit`.
+void BM_OneWordOf10MB(benchmark::State& state, std::u16string_view unit, std::size_t utf8_bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i < (std::size_t{10} << 20) / utf8_bytes; ++i) text += unit;
+  run(state, text);
+}
+BENCHMARK_CAPTURE(BM_OneWordOf10MB, letters, u"a", 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OneWordOf10MB, nul, std::u16string_view(u"\0", 1), 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OneWordOf10MB, accents, u"a\u0301", 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OneWordOf10MB, thumbs, u"\U0001F44D\U0001F3FD", 8)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

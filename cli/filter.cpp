@@ -76,7 +76,7 @@ struct CheckedInput {
 CheckedInput read_and_check(const std::string& name, Io& io) {
   CheckedInput input;
   try {
-    const IoStatus status = name == "-" ? io.read_stdin(input.bytes.read) : io.map_file(name, input.bytes);
+    const IoStatus status = name == "-" ? io.map_stdin(input.bytes) : io.map_file(name, input.bytes);
     if (!status.ok()) {
       throw Failure("Kann " + input_object(name) + " nicht lesen: " + status.error + ".");
     }

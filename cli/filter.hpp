@@ -35,6 +35,13 @@ class Io {
   virtual ~Io() = default;
   // Replaces `contents` with everything left on standard input.
   virtual IoStatus read_stdin(std::string& contents) = 0;
+  // Replaces `contents` with everything left on standard input, in memory
+  // that grows without copying where the system has it; by default read
+  // with read_stdin.
+  virtual IoStatus map_stdin(InputBytes& contents) {
+    contents = InputBytes();
+    return read_stdin(contents.read);
+  }
   // Replaces `contents` with the whole file at `path`.
   virtual IoStatus read_file(const std::string& path, std::string& contents) = 0;
   // Replaces `contents` with the whole file at `path`, mapped into memory

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace textquirl::cli {
 namespace {
@@ -82,6 +83,63 @@ IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
   }
 }
 
+// The same as read_all into an anonymous mapping: growing it moves pages
+// instead of copying bytes, and pages not yet read into cost nothing, so
+// the peak stays at about the input's size.
+IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory) {
+  contents = InputBytes();
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      !fits_in_memory(static_cast<std::uint64_t>(info.st_size), memory)) {
+    return {too_large("Die Datei", with_separators(static_cast<std::uint64_t>(info.st_size)), memory)};
+  }
+  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
+                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+  char* data = nullptr;
+  std::size_t capacity = 0;
+  std::size_t have = 0;
+  const auto release = [&] {
+    if (data != nullptr) munmap(data, capacity);
+  };
+  for (;;) {
+    if (have > limit) {
+      release();
+      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+    }
+    if (have == capacity) {
+      const std::size_t grown = capacity == 0 ? std::size_t{1} << 24 : 2 * capacity;
+      void* moved = data == nullptr
+                        ? mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                        : mremap(data, capacity, grown, MREMAP_MAYMOVE);
+      if (moved == MAP_FAILED) {
+        release();
+        throw std::bad_alloc();
+      }
+      data = static_cast<char*>(moved);
+      capacity = grown;
+    }
+    const std::size_t want = std::min({capacity - have, kMaxSyscallBytes, limit + 1 - have});
+    const ssize_t got = read(fd, data + have, want);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      release();
+      return {system_error_text(error)};
+    }
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  if (have == 0) {
+    release();
+    return {};
+  }
+  contents.mapped = std::shared_ptr<const char>(data, [capacity](const char* p) {
+    munmap(const_cast<char*>(p), capacity);
+  });
+  contents.mapped_size = have;
+  return {};
+}
+
 // Ends the process the way a closed pipe ends cat or sort: killed by SIGPIPE,
 // whatever disposition the signal had, without a message.
 [[noreturn]] void end_by_closed_pipe() {
@@ -150,6 +208,10 @@ PosixIo::PosixIo() : memory_bytes_(physical_memory()) {}
 
 IoStatus PosixIo::read_stdin(std::string& contents) {
   return read_all(STDIN_FILENO, contents, memory_bytes_);
+}
+
+IoStatus PosixIo::map_stdin(InputBytes& contents) {
+  return read_all_mapped(STDIN_FILENO, contents, memory_bytes_);
 }
 
 namespace {

@@ -20,6 +20,9 @@ class PosixIo final : public Io {
   // Reading stops with a "zu groß" error at the bound, for files and for
   // endless streams alike.
   IoStatus read_stdin(std::string& contents) override;
+  // Reads standard input into an anonymous mapping that mremap() grows in
+  // place, so that the input costs about its own size in memory.
+  IoStatus map_stdin(InputBytes& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
   // Regular files of kMapAtLeast bytes or more are mapped (read-only,
   // private, all pages at once), everything else is read.

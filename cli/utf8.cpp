@@ -150,7 +150,20 @@ unsigned narrow_block(const char16_t* p, char* to) {
 }
 #endif
 
-std::size_t lowest_bit(unsigned mask) { return static_cast<std::size_t>(std::countr_zero(mask)); }
+// Copies whole blocks from in[i] to `to` with `copy_block` (widen_block or
+// narrow_block) while they hold no unit that needs a closer look, then the
+// units before the first such one; moves `i` and `to` past what it copied.
+// Fewer than kBlock units left are left to the caller.
+template <class In, class Out, class CopyBlock>
+void copy_plain_blocks(const In* in, std::size_t n, std::size_t& i, Out*& to, CopyBlock copy_block) {
+  while (n - i >= kBlock) {
+    const unsigned special = copy_block(in + i, to);
+    const std::size_t plain = special == 0 ? kBlock : static_cast<std::size_t>(std::countr_zero(special));
+    to += plain;
+    i += plain;
+    if (plain < kBlock) return;
+  }
+}
 
 bool is_continuation_byte(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
@@ -191,7 +204,7 @@ void check_utf8(std::string_view utf8) {
         i += kBlock;
         continue;
       }
-      i += lowest_bit(high);
+      i += static_cast<std::size_t>(std::countr_zero(high));
     } else if (bytes[i] < 0x80) {
       ++i;
       continue;
@@ -210,17 +223,8 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
   char16_t* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= kBlock) {
-      // Widen the whole block, keep what comes before the first LF or non-ASCII byte.
-      const unsigned special = widen_block(in + i, to);
-      if (special == 0) {
-        to += kBlock;
-        i += kBlock;
-        continue;
-      }
-      to += lowest_bit(special);
-      i += lowest_bit(special);
-    }
+    copy_plain_blocks(in, n, i, to, widen_block);  // up to the first LF or non-ASCII byte
+    if (i == n) break;
     const std::uint8_t lead = in[i];
     if (lead < 0x80) {
       if (lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
@@ -251,17 +255,8 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
   char* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= kBlock) {
-      // Narrow the whole block, keep what comes before the first CR or non-ASCII unit.
-      const unsigned special = narrow_block(in + i, to);
-      if (special == 0) {
-        to += kBlock;
-        i += kBlock;
-        continue;
-      }
-      to += lowest_bit(special);
-      i += lowest_bit(special);
-    }
+    copy_plain_blocks(in, n, i, to, narrow_block);  // up to the first CR or non-ASCII unit
+    if (i == n) break;
     const char16_t c = in[i];
     if (c < 0x80) {
       if (c != u'\r' || i + 1 == n || in[i + 1] != u'\n') *to++ = static_cast<char>(c);

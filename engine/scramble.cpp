@@ -97,8 +97,8 @@ class WordShuffler {
 
   // Appends `word` with its inner characters shuffled. `simple` says that
   // each unit of the word is a character of its own.
+  // Callers reserve room for the word first.
   void append_word(std::u16string_view word, bool simple, Output& out_) {
-    out_.reserve_more(word.size());
     if (word.size() <= 3) {  // three units are at most three characters
       out_.put(word);
       return;
@@ -259,7 +259,7 @@ class PieceScrambler final : public Scrambler::Impl {
   }
 
   void put_word(std::u16string_view word, bool simple, Output& output) {
-    output.reserve_more(1);
+    output.reserve_more(word.size() + 1);
     put_space(output);
     first_ = false;
     words_.append_word(word, simple, output);
