@@ -90,6 +90,29 @@ class Output {
   std::size_t length_;
 };
 
+// End of the word whose units run from `i`: the first space, mark or line
+// break, or text.size(). A CR that ends a text not `last` stops the scan
+// with `cr_pending` set. Adds the units' table bits to `joins`.
+std::size_t scan_word(std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins, bool& cr_pending) {
+  const auto& table = unit_table();
+  const std::size_t n = text.size();
+  for (; i < n; ++i) {
+    const std::uint8_t t = table[text[i]];
+    const std::uint8_t k = t & kClassBits;
+    if (k != kWordUnit) {
+      if (k != kCarriageReturn) break;
+      if (i + 1 < n) {
+        if (text[i + 1] == u'\n') break;
+      } else if (!last) {
+        cr_pending = true;
+        break;
+      }
+    }
+    joins |= t;
+  }
+  return i;
+}
+
 template <class Source>
 class WordShuffler {
  public:
@@ -196,27 +219,8 @@ class PieceScrambler final : public Scrambler::Impl {
  private:
   bool open_word() const { return cr_pending_ || !carried_.empty(); }
 
-  // End of the word whose units run from `i`: the first space, mark or
-  // line break, or n. A CR that ends an unfinished text stops the scan
-  // with cr_pending_ set. Adds the units' table bits to `joins`.
   std::size_t scan_word(std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins) {
-    const auto& table = unit_table();
-    const std::size_t n = text.size();
-    for (; i < n; ++i) {
-      const std::uint8_t t = table[text[i]];
-      const std::uint8_t k = t & kClassBits;
-      if (k != kWordUnit) {
-        if (k != kCarriageReturn) break;
-        if (i + 1 < n) {
-          if (text[i + 1] == u'\n') break;
-        } else if (!last) {
-          cr_pending_ = true;
-          break;
-        }
-      }
-      joins |= t;
-    }
-    return i;
+    return textquirl::scan_word(text, i, last, joins, cr_pending_);
   }
 
   // Goes on with the word (or lone CR) held back from the last piece;
@@ -301,6 +305,32 @@ Scrambler::~Scrambler() = default;
 
 void Scrambler::push(std::u16string_view piece, std::u16string& out) { impl_->push(piece, false, out); }
 void Scrambler::push_last(std::u16string_view piece, std::u16string& out) { impl_->push(piece, true, out); }
+
+std::size_t count_draws(std::u16string_view text) {
+  const auto& table = unit_table();
+  internal::GraphemeSplitter splitter;
+  std::vector<std::uint32_t> bounds;
+  std::size_t draws = 0;
+  bool no_cr_pending = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::uint8_t cls = table[text[i]] & kClassBits;
+    const bool word = cls == kWordUnit || (cls == kCarriageReturn && (i + 1 == text.size() || text[i + 1] != u'\n'));
+    if (!word) {
+      i += cls == kCarriageReturn ? 2 : 1;
+      continue;
+    }
+    std::uint8_t joins = 0;
+    const std::size_t start = i;
+    i = scan_word(text, i, true, joins, no_cr_pending);
+    std::size_t characters = i - start;
+    if (characters > 3 && (joins & kJoins) != 0) {
+      splitter.split_by_rules(text.substr(start, i - start), bounds);
+      characters = bounds.size() - 1;
+    }
+    if (characters > 3) draws += characters - 2;
+  }
+  return draws;
+}
 
 std::u16string scramble(std::u16string_view text, RandomSource& random) {
   std::u16string out;
