@@ -45,6 +45,9 @@ class Mt19937 {
     return output_[index_++];
   }
 
+  // The number of outputs so far (skipped ones included).
+  std::uint64_t drawn() const { return blocks_ * kSize + index_ - kSize; }
+
   // Skips the next n outputs, as n calls would, at a fraction of their
   // cost: blocks skipped whole are not tempered.
   void discard(std::uint64_t n) {
@@ -67,6 +70,7 @@ class Mt19937 {
   }
 
   void twist() {
+    ++blocks_;
     std::uint32_t i = 0;
     for (; i < kSize - kShift; ++i) state_[i] = twisted(state_[i], state_[i + 1], state_[i + kShift]);
     for (; i < kSize - 1; ++i) state_[i] = twisted(state_[i], state_[i + 1], state_[i + kShift - kSize]);
@@ -90,6 +94,7 @@ class Mt19937 {
   std::uint32_t state_[kSize];
   std::uint32_t output_[kSize];
   std::uint32_t index_ = kSize;
+  std::uint64_t blocks_ = 0;  // blocks twisted
 };
 
 // The generator the programs use. Unless a seed is given it always starts
@@ -106,6 +111,8 @@ class DefaultRandom final : public RandomSource {
 
   // Skips n values, as n calls of next() would.
   void discard(std::uint64_t n) { engine_.discard(n); }
+  // The number of values drawn (or skipped) so far.
+  std::uint64_t drawn() const { return engine_.drawn(); }
 
   // The same as pick_index(next(), n), in integer arithmetic: next() is
   // x / 2^24 for a 24-bit x, and for n < 2^28 the double-precision
