@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <new>
@@ -77,6 +78,51 @@ struct CheckedInput {
   std::string_view text() const { return bytes.bytes().substr(skip); }
 };
 
+// Inputs smaller than this are done on one thread: a second one would cost
+// more than it saves.
+constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
+
+// check_utf8 for a text of any size; a long one is checked in two halves
+// side by side. The first half takes in the byte that starts the second
+// one, so that a sequence the cut cuts short is reported as in the whole.
+void check_utf8_in_halves(std::string_view text) {
+  std::size_t cut = text.size() / 2;
+  for (int i = 0; i < 4 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i) ++cut;
+  if (text.size() < kThreadedAtLeast || (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    check_utf8(text);
+    return;
+  }
+  std::exception_ptr second_error;
+  std::thread second;
+  try {
+    second = std::thread([&] {
+      try {
+        check_utf8(text.substr(cut));
+      } catch (...) {
+        second_error = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    check_utf8(text);
+    return;
+  }
+  std::optional<InvalidUtf8> first_error;
+  try {
+    check_utf8(text.substr(0, cut + 1));
+  } catch (const InvalidUtf8& error) {
+    if (error.offset() < cut) first_error = error;
+  }
+  second.join();
+  if (first_error) throw *first_error;
+  if (second_error) {
+    try {
+      std::rethrow_exception(second_error);
+    } catch (const InvalidUtf8& error) {
+      throw InvalidUtf8(cut + error.offset(), error.what());
+    }
+  }
+}
+
 CheckedInput read_and_check(const std::string& name, Io& io) {
   CheckedInput input;
   try {
@@ -93,7 +139,7 @@ CheckedInput read_and_check(const std::string& name, Io& io) {
   const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
   input.skip = skip;
   try {
-    check_utf8(input.text());
+    check_utf8_in_halves(input.text());
   } catch (const InvalidUtf8& error) {
     const std::size_t offset = skip + error.offset();
     throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " +
@@ -315,10 +361,6 @@ class Pipeline {
   std::size_t sent_units_ = 0;  // units of the result written so far
   bool written_anything_ = false;
 };
-
-// Inputs smaller than this are done on one thread: a second one would cost
-// more than it saves.
-constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
 
 int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   Options options;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <new>
 #include <random>
@@ -201,6 +202,35 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
   while (big.size() < (std::size_t{3} << 19)) big += pieces[gen() % pieces.size()];
   DefaultRandom random;
   EXPECT_EQ(scrambled(big), utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(big)), random))));
+}
+
+TEST(RunFilter, FindsTheFirstBadByteOfALongInput) {
+  // Over a megabyte, so that the halves are checked side by side; bad bytes
+  // on both sides of the middle and right at it.
+  std::string text;
+  while (text.size() < (std::size_t{3} << 19)) text += "Wörter ä\n";
+  for (const std::string bad : {"\xE2\x82", "\x80", "\xC3", "\xF0\x9F\x98"}) {
+    for (const std::size_t near : {std::size_t{0}, text.size() / 2, text.size() - 1}) {
+      for (std::size_t at = near - std::min<std::size_t>(near, 5); at < near + 6 && at <= text.size(); ++at) {
+        std::string input = text;
+        input.insert(at, bad);
+        std::string expected;
+        try {
+          check_utf8(input);
+        } catch (const InvalidUtf8& error) {
+          char byte[8];
+          std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(input[error.offset()]));
+          expected = "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte " + std::to_string(error.offset()) +
+                     " (" + byte + "): " + error.what() + ".\n";
+        }
+        FakeIo io;
+        io.standard_input = input;
+        ASSERT_EQ(run(io, {}), 1);
+        ASSERT_EQ(io.err, expected) << "bad bytes at " << at;
+        ASSERT_EQ(io.out, "");
+      }
+    }
+  }
 }
 
 TEST(RunFilter, ReportsBadInputAndWritesNothing) {
