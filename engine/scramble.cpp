@@ -401,6 +401,10 @@ class DrawCounter {
   // one going on from the last block when a word was open there, the last
   // one going on into the next block when `goes_on`.
   void add_runs(std::size_t base, std::uint64_t words, std::uint64_t joins, bool goes_on) {
+    if (joins == 0 && !joined_) {
+      add_plain_runs(base, words, goes_on);
+      return;
+    }
     std::uint64_t starts = words & ~((words << 1) | std::uint64_t{open_});
     std::uint64_t ends = words & ~(words >> 1);
     if (goes_on) ends &= ~(std::uint64_t{1} << 63);
@@ -423,6 +427,29 @@ class DrawCounter {
     } else if (open_) {
       joined_ = joined_ || joins != 0;
     }
+  }
+
+  // The same for a block without joining units, word by word only for the
+  // words that cross its edges: the others, where every unit is a
+  // character, add their units less two if they have four or more, which
+  // bit operations find for all of them at once.
+  void add_plain_runs(std::size_t base, std::uint64_t words, bool goes_on) {
+    if (open_) {
+      const auto first_end = static_cast<unsigned>(std::countr_one(words));
+      if (first_end == 64 && goes_on) return;  // the word goes on through the block
+      end_word(base + first_end, false);
+      words &= first_end == 64 ? 0 : ~std::uint64_t{0} << first_end;
+    }
+    if (goes_on && (words >> 63) != 0) {
+      const auto last_start = 64 - static_cast<unsigned>(std::countl_one(words));
+      open_ = true;
+      start_ = base + last_start;
+      words &= (std::uint64_t{1} << last_start) - 1;  // last_start < 64: bit 63 is set
+    }
+    const std::uint64_t four = words & (words >> 1) & (words >> 2) & (words >> 3);  // bit p: p .. p + 3 in one word
+    const std::uint64_t covered = four | (four << 1) | (four << 2) | (four << 3);
+    const std::uint64_t starts = four & ~(words << 1);
+    draws_ += static_cast<std::size_t>(std::popcount(covered)) - 2 * static_cast<std::size_t>(std::popcount(starts));
   }
 
   void end_word(std::size_t end, bool joined) {
