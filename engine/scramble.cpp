@@ -272,7 +272,8 @@ class PieceScrambler final : public Scrambler::Impl {
     first_ = false;
     words_.append_word(word, simple, output);
     after_opening_ = false;
-    after_line_ = word.size() >= 2 && output.ends_with_line_break();
+    // Only a word with a CR in it (which makes it not simple) can end so.
+    after_line_ = !simple && word.size() >= 2 && output.ends_with_line_break();
   }
 
   void reset() {
