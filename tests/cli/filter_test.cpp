@@ -24,7 +24,8 @@ class FakeIo final : public Io {
   std::string standard_input;
   std::map<std::string, std::string> files;
   std::string stdin_error;      // when set, reading stdin fails with it
-  std::string write_error;      // when set, writing stdout fails with it
+  std::string write_error;      // when set, writing stdout fails with it ...
+  std::size_t writes_before_error = 0;  // ... after this many writes
   std::string out_of_memory_on;  // reading this input throws std::bad_alloc
   std::string out;
   std::string err;
@@ -43,7 +44,7 @@ class FakeIo final : public Io {
     return {};
   }
   IoStatus write_stdout(std::string_view data) override {
-    if (!write_error.empty()) return {write_error};
+    if (!write_error.empty() && writes_before_error-- == 0) return {write_error};
     out += data;
     return {};
   }
@@ -290,6 +291,21 @@ TEST(RunFilter, ReportsWriteErrors) {
     EXPECT_EQ(io.err,
               "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: "
               "Kein Speicherplatz mehr auf dem Gerät.\n");
+  }
+
+  // Failing halfway through a long text on two threads: the lines before
+  // stay written, the rest is dropped, the message comes once.
+  std::string lines;
+  for (int i = 0; i < 40; ++i) lines += kProse;
+  for (const std::size_t writes : {1, 2, 5}) {
+    FakeIo io, whole;
+    io.standard_input = whole.standard_input = lines;
+    io.write_error = "Kein Speicherplatz mehr auf dem Gerät";
+    io.writes_before_error = writes;
+    EXPECT_EQ(detail::run_filter({}, io, 64, 2), 1);
+    EXPECT_EQ(io.err, "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: Kein Speicherplatz mehr auf dem Gerät.\n");
+    EXPECT_EQ(detail::run_filter({}, whole, 64, 2), 0);
+    EXPECT_TRUE(whole.out.starts_with(io.out) && io.out.size() < whole.out.size()) << writes;
   }
 }
 
