@@ -179,7 +179,7 @@ class PieceScrambler final : public Scrambler::Impl {
  public:
   explicit PieceScrambler(Source& random) : words_(random) {}
 
-  void push(std::u16string_view text, bool last, std::u16string& out) override {
+  [[gnu::flatten]] void push(std::u16string_view text, bool last, std::u16string& out) override {
     const auto& table = unit_table();
     Output output(out, text.size() + text.size() / 8 + 16);
     const std::size_t n = text.size();
