@@ -2,14 +2,19 @@
 
 #include <unicode/utf16.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <new>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
-#include "cli/helper_thread.hpp"
 #include "cli/options.hpp"
 #include "cli/utf8.hpp"
 #include "engine/random_source.hpp"
@@ -73,6 +78,51 @@ struct CheckedInput {
   std::string_view text() const { return bytes.bytes().substr(skip); }
 };
 
+// Inputs smaller than this are done on one thread: a second one would cost
+// more than it saves.
+constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
+
+// check_utf8 for a text of any size; a long one is checked in two halves
+// side by side. The first half takes in the byte that starts the second
+// one, so that a sequence the cut cuts short is reported as in the whole.
+void check_utf8_in_halves(std::string_view text) {
+  std::size_t cut = text.size() / 2;
+  for (int i = 0; i < 4 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i) ++cut;
+  if (text.size() < kThreadedAtLeast || (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    check_utf8(text);
+    return;
+  }
+  std::exception_ptr second_error;
+  std::thread second;
+  try {
+    second = std::thread([&] {
+      try {
+        check_utf8(text.substr(cut));
+      } catch (...) {
+        second_error = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    check_utf8(text);
+    return;
+  }
+  std::optional<InvalidUtf8> first_error;
+  try {
+    check_utf8(text.substr(0, cut + 1));
+  } catch (const InvalidUtf8& error) {
+    if (error.offset() < cut) first_error = error;
+  }
+  second.join();
+  if (first_error) throw *first_error;
+  if (second_error) {
+    try {
+      std::rethrow_exception(second_error);
+    } catch (const InvalidUtf8& error) {
+      throw InvalidUtf8(cut + error.offset(), error.what());
+    }
+  }
+}
+
 CheckedInput read_and_check(const std::string& name, Io& io) {
   CheckedInput input;
   try {
@@ -89,7 +139,7 @@ CheckedInput read_and_check(const std::string& name, Io& io) {
   const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
   input.skip = skip;
   try {
-    check_utf8(input.text());
+    check_utf8_in_halves(input.text());
   } catch (const InvalidUtf8& error) {
     const std::size_t offset = skip + error.offset();
     throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " +
@@ -106,101 +156,213 @@ void write_or_fail(Io& io, std::string_view data) {
   }
 }
 
-// Takes the text piece by piece through decoding (line breaks to CR LF),
-// the scramble, encoding (CR LF back to LF) and writing. Two buffers per
-// stage, each about a piece large: while this thread scrambles piece k,
-// the helper decodes piece k + 1 and encodes and writes piece k - 1.
+// The text in pieces of at most a given size, none splitting a character,
+// grouped into lines of work: runs of pieces that end right after an LF (or
+// at the end of the text). A piece ends at the last LF that fits, so that
+// most lines of work are one piece.
+struct Cutting {
+  std::vector<std::string_view> pieces;
+  std::vector<std::size_t> line_ends;  // line k is pieces [line_ends[k - 1], line_ends[k])
+};
+
+Cutting cut(const std::vector<CheckedInput>& inputs, std::size_t piece_bytes) {
+  Cutting cutting;
+  for (const CheckedInput& input : inputs) {
+    const std::string_view text = input.text();
+    for (std::size_t begin = 0; begin < text.size();) {
+      std::size_t end = utf8_piece_end(text, begin, piece_bytes);
+      if (end < text.size()) {
+        const std::size_t lf = text.substr(begin, end - begin).rfind('\n');
+        if (lf != std::string_view::npos) end = begin + lf + 1;
+      }
+      cutting.pieces.push_back(text.substr(begin, end - begin));
+      if (text[end - 1] == '\n') cutting.line_ends.push_back(cutting.pieces.size());
+      begin = end;
+    }
+  }
+  if (cutting.line_ends.empty() || cutting.line_ends.back() != cutting.pieces.size()) {
+    cutting.line_ends.push_back(cutting.pieces.size());
+  }
+  return cutting;
+}
+
+// Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
+// writes the text's lines of work, spread over `workers` threads: line k
+// goes to worker k % workers. A text cut after a line break scrambles as its
+// parts do apart, so each worker has a generator of its own and skips the
+// draws of the lines in between; a line of one piece counts its draws before
+// it scrambles, so that the next worker can go on at once, a longer one
+// after. The workers write their lines in turn; the first error stops all.
 class Pipeline {
  public:
-  Pipeline(Io& io, RandomSource& random) : io_(io), scrambler_(random) {}
+  Pipeline(Io& io, std::uint32_t seed, const Cutting& cutting)
+      : io_(io), seed_(seed), cutting_(cutting), draws_(cutting.line_ends.size()) {}
 
-  // Scrambles the text made of `pieces` (valid UTF-8, in order, none empty)
-  // and writes the result.
-  void run(const std::vector<std::string_view>& pieces, HelperThread& helper) {
-    const std::size_t count = pieces.size();
-    if (count > 0) decode(pieces, 0);
-    for (std::size_t k = 0; k < count; ++k) {
-      helper.start([this, &pieces, k, count] {
-        if (k + 1 < count) decode(pieces, k + 1);
-        if (k > 0) send((k - 1) % 2);
-      });
-      try {
-        scramble(k % 2, false);
-      } catch (...) {
-        wait_quietly(helper);
-        throw;
-      }
-      helper.wait();
+  void run(unsigned workers) {
+    std::vector<std::thread> threads;
+    try {
+      for (unsigned w = 1; w < workers; ++w) threads.emplace_back(&Pipeline::work, this, w, workers);
+    } catch (const std::system_error&) {  // no (second) thread to be had
+      if (threads.empty()) workers = 1;
+      else fail(std::current_exception());
     }
-    if (count > 0) send((count - 1) % 2);
-    scramble(count % 2, true);
-    send(count % 2);
+    work(0, workers);
+    for (std::thread& thread : threads) thread.join();
+    if (error_) std::rethrow_exception(error_);
     if (!written_anything_) write_or_fail(io_, {});
   }
 
  private:
-  static void wait_quietly(HelperThread& helper) {
+  // Thrown in a worker that stops because another one failed.
+  struct Stopped {};
+
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  // One worker's buffers and state.
+  struct Stage {
+    explicit Stage(std::uint32_t seed) : random(seed), scrambler(random) {}
+    DefaultRandom random;
+    Scrambler scrambler;
+    std::u16string decoded, scrambled;
+    std::string encoded;
+    std::size_t bad_unit = kNone;  // where `encoded` stopped at an unpaired surrogate
+  };
+
+  void work(unsigned first_line, unsigned workers) {
     try {
-      helper.wait();
-    } catch (...) {  // the first error is the one to report
+      Stage stage(seed_);
+      for (std::size_t line = first_line; line < draws_.size(); line += workers) {
+        // Up to the draws of the lines before this one that others do.
+        for (std::size_t other = line - std::min<std::size_t>(line, workers - 1); other < line; ++other) {
+          if (other % workers != first_line) stage.random.discard(wait_for_draws(other));
+        }
+        do_line(line, stage);
+      }
+    } catch (const Stopped&) {
+    } catch (...) {
+      fail(std::current_exception());
     }
   }
 
-  void decode(const std::vector<std::string_view>& pieces, std::size_t k) {
-    std::u16string& to = decoded_[k % 2];
-    to.clear();
-    append_utf16_crlf(pieces[k], k > 0 && pieces[k - 1].back() == '\r', to);
-  }
-
-  // Scrambles decoded_[b] (nothing if `last`: then ends the text) into
-  // scrambled_[b], after the units the other buffer kept back: a last CR
-  // (the next piece may bring its LF) or a last lead surrogate. (The
-  // scrambler hands out whole tokens, so neither happens today.)
-  void scramble(std::size_t b, bool last) {
-    const std::u16string& before = scrambled_[1 - b];
-    std::u16string& out = scrambled_[b];
-    out.assign(before, ready_[1 - b]);
-    if (last) {
-      scrambler_.push_last({}, out);
-      ready_[b] = out.size();
-      return;
+  void do_line(std::size_t line, Stage& stage) {
+    const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
+    if (end - begin == 1) {  // the common case: decode and count, then the rest
+      decode(begin, stage);
+      const std::size_t draws = count_draws(stage.decoded);
+      publish_draws(line, draws);
+      const std::uint64_t before = stage.random.drawn();
+      stage.scrambled.clear();
+      stage.scrambler.push_last(stage.decoded, stage.scrambled);
+      if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+      encode(stage, stage.scrambled.size());
+      wait_for_turn(line);
+      write(stage, stage.scrambled.size());
+    } else {  // a line of several pieces: one after the other, in turn
+      wait_for_turn(line);
+      const std::uint64_t before = stage.random.drawn();
+      std::size_t kept = 0;  // units at the end of `scrambled` that the next piece may complete
+      for (std::size_t k = begin; k < end; ++k) {
+        decode(k, stage);
+        stage.scrambled.erase(0, stage.scrambled.size() - kept);
+        if (k + 1 < end) {
+          stage.scrambler.push(stage.decoded, stage.scrambled);
+        } else {
+          stage.scrambler.push_last(stage.decoded, stage.scrambled);
+        }
+        const std::u16string& out = stage.scrambled;
+        const std::size_t ready = k + 1 < end && !out.empty() && (out.back() == u'\r' || U16_IS_LEAD(out.back()))
+                                      ? out.size() - 1 : out.size();
+        kept = out.size() - ready;
+        encode(stage, ready);
+        write(stage, ready);
+      }
+      publish_draws(line, stage.random.drawn() - before);
     }
-    scrambler_.push(decoded_[b], out);
-    std::size_t ready = out.size();
-    if (ready > 0 && (out[ready - 1] == u'\r' || U16_IS_LEAD(out[ready - 1]))) --ready;
-    ready_[b] = ready;
+    end_turn();
   }
 
-  // Encodes and writes the ready part of scrambled_[b].
-  void send(std::size_t b) {
-    encoded_.clear();
+  void decode(std::size_t k, Stage& stage) {
+    const std::vector<std::string_view>& pieces = cutting_.pieces;
+    stage.decoded.clear();
+    append_utf16_crlf(pieces[k], k > 0 && pieces[k - 1].back() == '\r', stage.decoded);
+  }
+
+  // Encodes units [0, ready) of stage.scrambled. An unpaired surrogate is
+  // reported at its place in the whole result, once the turn says where
+  // this part begins; nothing of the part is written.
+  static void encode(Stage& stage, std::size_t ready) {
+    stage.encoded.clear();
     try {
-      append_utf8_lf(std::u16string_view(scrambled_[b]).substr(0, ready_[b]), encoded_);
+      append_utf8_lf(std::u16string_view(stage.scrambled).substr(0, ready), stage.encoded);
+      stage.bad_unit = kNone;
     } catch (const InvalidUtf16& error) {
-      throw Failure("Interner Fehler: Das Ergebnis enthält an Position " +
-                    std::to_string(sent_units_ + error.offset()) +
+      stage.bad_unit = error.offset();
+    }
+  }
+
+  // Writes stage.encoded, the encoding of `units` units; the caller has the turn.
+  void write(Stage& stage, std::size_t units) {
+    if (stage.bad_unit != kNone) {
+      throw Failure("Interner Fehler: Das Ergebnis enthält an Position " + std::to_string(sent_units_ + stage.bad_unit) +
                     " eine ungepaarte UTF-16-Surrogathälfte; die Ausgabe bricht dort ab.");
     }
-    sent_units_ += ready_[b];
-    if (encoded_.empty()) return;
-    write_or_fail(io_, encoded_);
+    sent_units_ += units;
+    if (stage.encoded.empty()) return;
+    write_or_fail(io_, stage.encoded);
     written_anything_ = true;
   }
 
+  void publish_draws(std::size_t line, std::uint64_t draws) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      draws_[line] = draws + 1;
+    }
+    changed_.notify_all();
+  }
+
+  std::uint64_t wait_for_draws(std::size_t line) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return draws_[line] != 0 || error_; });
+    if (error_) throw Stopped();
+    return draws_[line] - 1;
+  }
+
+  void wait_for_turn(std::size_t line) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return lines_written_ == line || error_; });
+    if (error_) throw Stopped();
+  }
+
+  void end_turn() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ++lines_written_;
+    }
+    changed_.notify_all();
+  }
+
+  void fail(std::exception_ptr error) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (!error_) error_ = error;
+    }
+    changed_.notify_all();
+  }
+
   Io& io_;
-  Scrambler scrambler_;
-  std::u16string decoded_[2], scrambled_[2];
-  std::size_t ready_[2] = {0, 0};  // units of scrambled_[b] to send; the rest is kept back
-  std::string encoded_;
-  std::size_t sent_units_ = 0;  // units of the result encoded so far
+  const std::uint32_t seed_;
+  const Cutting& cutting_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::uint64_t> draws_;  // per line: its draws + 1, or 0 while not known
+  std::size_t lines_written_ = 0;
+  std::exception_ptr error_;
+  // Used only by the worker that has the turn:
+  std::size_t sent_units_ = 0;  // units of the result written so far
   bool written_anything_ = false;
 };
 
-// Inputs smaller than this are done on one thread: a second one would cost
-// more than it saves.
-constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
-
-int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes) {
+int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   Options options;
   try {
     options = parse_options(args);
@@ -221,22 +383,11 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes)
   inputs.reserve(options.inputs.size());
   for (const std::string& name : options.inputs) inputs.push_back(read_and_check(name, io));
 
-  // The pieces of the whole text, cut so that no character is split.
-  std::vector<std::string_view> pieces;
   std::size_t total = 0;
-  for (const CheckedInput& input : inputs) {
-    const std::string_view text = input.text();
-    for (std::size_t begin = 0; begin < text.size();) {
-      const std::size_t end = utf8_piece_end(text, begin, piece_bytes);
-      pieces.push_back(text.substr(begin, end - begin));
-      begin = end;
-    }
-    total += text.size();
-  }
-  DefaultRandom random(options.seed);
-  Pipeline pipeline(io, random);
-  HelperThread helper(total >= kThreadedAtLeast);
-  pipeline.run(pieces, helper);
+  for (const CheckedInput& input : inputs) total += input.text().size();
+  const Cutting cutting = cut(inputs, piece_bytes);
+  Pipeline pipeline(io, options.seed, cutting);
+  pipeline.run(workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1);
   return 0;
 }
 
@@ -259,9 +410,9 @@ int run_filter(std::span<const std::string_view> args, Io& io) {
   return detail::run_filter(args, io, kPieceBytes);
 }
 
-int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes) {
+int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   try {
-    return run(args, io, piece_bytes);
+    return run(args, io, piece_bytes, workers);
   } catch (const Failure& failure) {
     report(io, failure.what());
   } catch (const std::bad_alloc&) {

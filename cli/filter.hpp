@@ -68,8 +68,9 @@ inline constexpr std::size_t kPieceBytes = std::size_t{1} << 17;
 
 namespace detail {
 // The same with pieces of at most `piece_bytes` input bytes (at least 4),
-// for tests and fuzzing, which cut small texts into many pieces.
-int run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes);
+// for tests and fuzzing, which cut small texts into many pieces; and on
+// `workers` threads (0: two for texts of a megabyte or more, else one).
+int run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers = 0);
 }  // namespace detail
 
 }  // namespace textquirl::cli

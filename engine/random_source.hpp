@@ -42,31 +42,59 @@ class Mt19937 {
 
   std::uint32_t operator()() {
     if (index_ == kSize) refill();
-    std::uint32_t y = state_[index_++];
-    y ^= y >> 11;
-    y ^= (y << 7) & 0x9D2C5680u;
-    y ^= (y << 15) & 0xEFC60000u;
-    return y ^ (y >> 18);
+    return output_[index_++];
+  }
+
+  // The number of outputs so far (skipped ones included).
+  std::uint64_t drawn() const { return blocks_ * kSize + index_ - kSize; }
+
+  // Skips the next n outputs, as n calls would, at a fraction of their
+  // cost: blocks skipped whole are not tempered.
+  void discard(std::uint64_t n) {
+    if (n <= kSize - index_) {
+      index_ += static_cast<std::uint32_t>(n);
+      return;
+    }
+    n -= kSize - index_;
+    for (; n > kSize; n -= kSize) twist();
+    refill();
+    index_ = static_cast<std::uint32_t>(n);
   }
 
  private:
   static constexpr std::uint32_t kSize = 624, kShift = 397;
 
-  static std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t ahead) {
+  static std::uint32_t twisted(std::uint32_t upper, std::uint32_t lower, std::uint32_t ahead) {
     const std::uint32_t y = (upper & 0x80000000u) | (lower & 0x7FFFFFFFu);
     return ahead ^ (y >> 1) ^ ((0u - (y & 1u)) & 0x9908B0DFu);
   }
 
-  void refill() {
+  void twist() {
+    ++blocks_;
     std::uint32_t i = 0;
-    for (; i < kSize - kShift; ++i) state_[i] = twist(state_[i], state_[i + 1], state_[i + kShift]);
-    for (; i < kSize - 1; ++i) state_[i] = twist(state_[i], state_[i + 1], state_[i + kShift - kSize]);
-    state_[kSize - 1] = twist(state_[kSize - 1], state_[0], state_[kShift - 1]);
+    for (; i < kSize - kShift; ++i) state_[i] = twisted(state_[i], state_[i + 1], state_[i + kShift]);
+    for (; i < kSize - 1; ++i) state_[i] = twisted(state_[i], state_[i + 1], state_[i + kShift - kSize]);
+    state_[kSize - 1] = twisted(state_[kSize - 1], state_[0], state_[kShift - 1]);
+  }
+
+  // The next block: twisted, then tempered all at once, so that this loop
+  // is vectorised too and a draw is a single load.
+  void refill() {
+    twist();
+    for (std::uint32_t i = 0; i < kSize; ++i) {
+      std::uint32_t y = state_[i];
+      y ^= y >> 11;
+      y ^= (y << 7) & 0x9D2C5680u;
+      y ^= (y << 15) & 0xEFC60000u;
+      output_[i] = y ^ (y >> 18);
+    }
     index_ = 0;
   }
 
   std::uint32_t state_[kSize];
+  std::uint32_t output_[kSize];
   std::uint32_t index_ = kSize;
+  std::uint64_t blocks_ = 0;  // blocks twisted
 };
 
 // The generator the programs use. Unless a seed is given it always starts
@@ -80,6 +108,11 @@ class DefaultRandom final : public RandomSource {
   explicit DefaultRandom(std::uint32_t seed = kDefaultSeed) : engine_(seed) {}
 
   float next() override { return static_cast<float>(engine_() >> 8) * 0x1p-24f; }
+
+  // Skips n values, as n calls of next() would.
+  void discard(std::uint64_t n) { engine_.discard(n); }
+  // The number of values drawn (or skipped) so far.
+  std::uint64_t drawn() const { return engine_.drawn(); }
 
   // The same as pick_index(next(), n), in integer arithmetic: next() is
   // x / 2^24 for a 24-bit x, and for n < 2^28 the double-precision

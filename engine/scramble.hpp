@@ -30,6 +30,17 @@ namespace textquirl {
 // out; `text` is never changed.
 std::u16string scramble(std::u16string_view text, RandomSource& random);
 
+// The number of values scramble(text) draws: for each word of four or more
+// characters, its characters less two. A text cut right after a line break
+// (CR LF) scrambles as its two parts do apart, the second part drawing from
+// where the first leaves off, so the parts of a long text may be scrambled
+// side by side:
+//   DefaultRandom first, second;
+//   second.discard(count_draws(u"Hallo Welt\r\n"));
+//   scramble(u"Hallo Welt\r\n", first) + scramble(u"tschüss", second)
+//       == scramble(u"Hallo Welt\r\ntschüss", fresh DefaultRandom)
+std::size_t count_draws(std::u16string_view text);
+
 // Scrambles a text given in pieces. Whatever the cuts (inside a word, between
 // CR and LF, inside a character of several units), the pieces of the result
 // put together equal scramble(whole text), with the same draws in the same

@@ -3,7 +3,8 @@
 // a German message about invalid UTF-8, nothing on standard output), or it
 // succeeds with valid UTF-8 that has as many line breaks as the input, no
 // CR LF, and the same characters once spaces and line breaks are removed.
-// The same input cut into small pieces (4 to 32 bytes) gives the same run.
+// The same input cut into small pieces (4 to 32 bytes), on one thread or two,
+// gives the same run.
 #include <unicode/ustring.h>
 
 #include <algorithm>
@@ -63,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryIo io(input);
   const int status = textquirl::cli::run_filter({}, io);
   MemoryIo small_pieces(input);
-  check(textquirl::cli::detail::run_filter({}, small_pieces, 4 + size % 29) == status, "same status in pieces");
+  check(textquirl::cli::detail::run_filter({}, small_pieces, 4 + size % 29, 1 + size % 2) == status,
+        "same status in pieces");
   check(small_pieces.out == io.out && small_pieces.err == io.err, "same output in pieces");
   if (status != 0) {
     check(status == 1, "exit status 1");

@@ -10,7 +10,8 @@
 //  - the same seed gives the same result twice;
 //  - the text cut into pieces (lengths drawn from the seed, many of 0 to 3
 //    units) and given to a Scrambler gives the same result and the same
-//    number of draws.
+//    number of draws;
+//  - count_draws says how many values the scramble drew.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -57,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   textquirl::DefaultRandom random(seed), again(seed);
   const std::u16string result = textquirl::scramble(text, random);
   check(textquirl::scramble(text, again) == result, "same seed, same result");
+  check(random.drawn() == textquirl::count_draws(text), "draws counted");
 
   textquirl::DefaultRandom cut_random(seed);
   textquirl::Scrambler scrambler(cut_random);

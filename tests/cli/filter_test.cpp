@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <new>
 #include <random>
@@ -23,7 +24,8 @@ class FakeIo final : public Io {
   std::string standard_input;
   std::map<std::string, std::string> files;
   std::string stdin_error;      // when set, reading stdin fails with it
-  std::string write_error;      // when set, writing stdout fails with it
+  std::string write_error;      // when set, writing stdout fails with it ...
+  std::size_t writes_before_error = 0;  // ... after this many writes
   std::string out_of_memory_on;  // reading this input throws std::bad_alloc
   std::string out;
   std::string err;
@@ -42,7 +44,7 @@ class FakeIo final : public Io {
     return {};
   }
   IoStatus write_stdout(std::string_view data) override {
-    if (!write_error.empty()) return {write_error};
+    if (!write_error.empty() && writes_before_error-- == 0) return {write_error};
     out += data;
     return {};
   }
@@ -189,8 +191,10 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
     DefaultRandom random;
     const std::string expected = utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(whole)), random)));
     const std::size_t piece_bytes = 4 + gen() % 16;
-    SCOPED_TRACE("round " + std::to_string(round) + ", pieces of " + std::to_string(piece_bytes));
-    ASSERT_EQ(detail::run_filter(args, io, piece_bytes), 0) << io.err;
+    const unsigned workers = 1 + round % 3;  // three: lines skipped two at a time
+    SCOPED_TRACE("round " + std::to_string(round) + ", pieces of " + std::to_string(piece_bytes) + ", " +
+                 std::to_string(workers) + " threads");
+    ASSERT_EQ(detail::run_filter(args, io, piece_bytes, workers), 0) << io.err;
     ASSERT_EQ(io.out, expected);
   }
 
@@ -199,6 +203,35 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
   while (big.size() < (std::size_t{3} << 19)) big += pieces[gen() % pieces.size()];
   DefaultRandom random;
   EXPECT_EQ(scrambled(big), utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(big)), random))));
+}
+
+TEST(RunFilter, FindsTheFirstBadByteOfALongInput) {
+  // Over a megabyte, so that the halves are checked side by side; bad bytes
+  // on both sides of the middle and right at it.
+  std::string text;
+  while (text.size() < (std::size_t{3} << 19)) text += "Wörter ä\n";
+  for (const std::string bad : {"\xE2\x82", "\x80", "\xC3", "\xF0\x9F\x98"}) {
+    for (const std::size_t near : {std::size_t{0}, text.size() / 2, text.size() - 1}) {
+      for (std::size_t at = near - std::min<std::size_t>(near, 5); at < near + 6 && at <= text.size(); ++at) {
+        std::string input = text;
+        input.insert(at, bad);
+        std::string expected;
+        try {
+          check_utf8(input);
+        } catch (const InvalidUtf8& error) {
+          char byte[8];
+          std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(input[error.offset()]));
+          expected = "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte " + std::to_string(error.offset()) +
+                     " (" + byte + "): " + error.what() + ".\n";
+        }
+        FakeIo io;
+        io.standard_input = input;
+        ASSERT_EQ(run(io, {}), 1);
+        ASSERT_EQ(io.err, expected) << "bad bytes at " << at;
+        ASSERT_EQ(io.out, "");
+      }
+    }
+  }
 }
 
 TEST(RunFilter, ReportsBadInputAndWritesNothing) {
@@ -258,6 +291,21 @@ TEST(RunFilter, ReportsWriteErrors) {
     EXPECT_EQ(io.err,
               "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: "
               "Kein Speicherplatz mehr auf dem Gerät.\n");
+  }
+
+  // Failing halfway through a long text on two threads: the lines before
+  // stay written, the rest is dropped, the message comes once.
+  std::string lines;
+  for (int i = 0; i < 40; ++i) lines += kProse;
+  for (const std::size_t writes : {1, 2, 5}) {
+    FakeIo io, whole;
+    io.standard_input = whole.standard_input = lines;
+    io.write_error = "Kein Speicherplatz mehr auf dem Gerät";
+    io.writes_before_error = writes;
+    EXPECT_EQ(detail::run_filter({}, io, 64, 2), 1);
+    EXPECT_EQ(io.err, "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: Kein Speicherplatz mehr auf dem Gerät.\n");
+    EXPECT_EQ(detail::run_filter({}, whole, 64, 2), 0);
+    EXPECT_TRUE(whole.out.starts_with(io.out) && io.out.size() < whole.out.size()) << writes;
   }
 }
 

@@ -155,6 +155,39 @@ TEST(Scrambler, GivesTheWholeTextsResultWhereverThePiecesAreCut) {
   }
 }
 
+TEST(count_draws, LetsTheLinesOfATextBeScrambledApart) {
+  std::mt19937 gen(11);
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string text = random_text(gen, round % 10 == 0 ? 300 : 40);
+    const std::uint32_t seed = gen();
+    CountingSource counted(seed);
+    const std::u16string whole = scramble(text, counted);
+    ASSERT_EQ(count_draws(text), counted.draws) << "round " << round;
+
+    // Cut after each line break in turn: the second part, drawn from where
+    // the first leaves off, completes the first.
+    for (std::size_t at = text.find(u"\r\n"); at != std::u16string::npos; at = text.find(u"\r\n", at + 1)) {
+      const std::u16string_view first = std::u16string_view(text).substr(0, at + 2);
+      DefaultRandom first_random(seed), second_random(seed);
+      second_random.discard(count_draws(first));
+      ASSERT_EQ(scramble(first, first_random) + scramble(text.substr(at + 2), second_random), whole)
+          << "round " << round << ", cut at " << at + 2;
+    }
+  }
+
+  // Skipping whole blocks of the generator and parts of one, from its
+  // start and from inside a block.
+  for (const std::uint64_t skip : {0, 1, 523, 524, 525, 623, 624, 625, 1248, 5000}) {
+    DefaultRandom skipped, drawn;
+    if (skip % 2 == 1) {
+      for (int i = 0; i < 100; ++i) ASSERT_EQ(skipped.next(), drawn.next());
+    }
+    skipped.discard(skip);
+    for (std::uint64_t i = 0; i < skip; ++i) drawn.next();
+    ASSERT_EQ(skipped.next(), drawn.next()) << skip;
+  }
+}
+
 TEST(scramble, KeepsFirstAndLastCharacterOfEveryWord) {
   // Words without marks or line breaks, separated by single spaces: the
   // result lines up word for word with the input.
