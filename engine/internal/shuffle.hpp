@@ -50,11 +50,53 @@ inline unsigned select_bit(std::uint64_t bits, unsigned k) {
   return 8 * byte + kSelectInByte.at[(bits >> (8 * byte)) & 0xFF][k - before - 1];
 }
 
+// The remaining elements of consecutive groups, counted in a Fenwick tree:
+// which group holds the k-th remaining element, and one fewer there.
+class GroupCounts {
+ public:
+  GroupCounts() = default;
+  // Group g starts with totals[g] elements; requires a total below 2^32.
+  explicit GroupCounts(const std::vector<std::uint32_t>& totals) : groups_(totals.size()) {
+    top_ = 1;
+    while (top_ <= groups_) top_ *= 2;
+    top_ /= 2;
+    // Nodes past the last group stay at the maximum, so the descent in
+    // take() never enters them and needs no bounds test.
+    tree_.assign(2 * top_ + 1, UINT32_MAX);
+    for (std::size_t j = 1; j <= groups_; ++j) tree_[j] = 0;
+    for (std::size_t j = 1; j <= groups_; ++j) {
+      tree_[j] += totals[j - 1];
+      const std::size_t parent = j + (j & (~j + 1));
+      if (parent <= groups_) tree_[parent] += tree_[j];
+    }
+  }
+
+  // Removes the k-th (1-based) remaining element and returns its group;
+  // k becomes its rank among the group's remaining elements (1-based).
+  // Requires 1 <= k <= the number remaining.
+  std::size_t take(std::uint32_t& k) {
+    std::size_t group = 0;
+    for (std::size_t step = top_; step > 0; step >>= 1) {
+      const std::uint32_t count = tree_[group + step];
+      const bool skip = count < k;
+      group += skip ? step : 0;
+      k -= skip ? count : 0;
+    }
+    for (std::size_t j = group + 1; j <= groups_; j += j & (~j + 1)) --tree_[j];
+    return group;
+  }
+
+ private:
+  std::vector<std::uint32_t> tree_;
+  std::size_t groups_ = 0;
+  std::size_t top_ = 0;
+};
+
 // The remaining indices of a long shuffle, kept small so that it stays in
 // cache: one bit per index in 64-bit words; above them four levels of nodes,
 // each node one 64-bit word holding the running counts of its four children
 // in 16-bit lanes (a node of level j covers 4^j words, at most 16384 bits);
-// on top a Fenwick tree over the nodes of the fourth level. Finding the
+// on top a GroupCounts over the nodes of the fourth level. Finding the
 // child of a node that holds the k-th remaining index compares all four
 // lanes with k at once; removing an index lowers the lanes from that child
 // on. Lanes past the last index hold the node's total and are never chosen.
@@ -85,32 +127,14 @@ class RemainingIndices {
       }
       totals.resize(nodes.size());
     }
-    top_ = 1;
-    while (top_ <= tops_) top_ *= 2;
-    top_ /= 2;
-    // Fenwick nodes past the last top node stay at the maximum, so the
-    // descent in take() never enters them and needs no bounds test.
-    tree_.assign(2 * top_ + 1, UINT32_MAX);
-    for (std::size_t j = 1; j <= tops_; ++j) tree_[j] = 0;
-    for (std::size_t j = 1; j <= tops_; ++j) {
-      tree_[j] += totals[j - 1];
-      const std::size_t parent = j + (j & (~j + 1));
-      if (parent <= tops_) tree_[parent] += tree_[j];
-    }
+    tree_ = GroupCounts(totals);
   }
 
   // Removes and returns the k-th (1-based) remaining index; requires
   // 1 <= k <= the number remaining.
   std::size_t take(std::size_t k) {
-    std::size_t node = 0;
     auto left = static_cast<std::uint32_t>(k);
-    for (std::size_t step = top_; step > 0; step >>= 1) {
-      const std::uint32_t count = tree_[node + step];
-      const bool skip = count < left;
-      node += skip ? step : 0;
-      left -= skip ? count : 0;
-    }
-    for (std::size_t j = node + 1; j <= tops_; j += j & (~j + 1)) --tree_[j];
+    std::size_t node = tree_.take(left);
     for (unsigned level = kLevels; level-- > 0;) {
       std::uint64_t& lanes = nodes_[level][node];
       const std::uint64_t at_least = ((lanes | kLaneHigh) - left * kLaneOnes) & kLaneHigh;
@@ -127,9 +151,8 @@ class RemainingIndices {
  private:
   std::vector<std::uint64_t> words_;
   std::vector<std::uint64_t> nodes_[kLevels];  // nodes_[j][i] covers words 4^(j+1) i .. 4^(j+1) (i+1) - 1
-  std::vector<std::uint32_t> tree_;
+  GroupCounts tree_;
   std::size_t tops_ = 0;
-  std::size_t top_ = 0;
 };
 
 // The 1-based index of the next draw among n: pick_index(random.next(), n),
@@ -143,10 +166,56 @@ std::size_t draw_index(Source& random, std::size_t n) {
   }
 }
 
+// The indices 0 .. n-1 in the order shuffle_indices emits them, worked out
+// in passes that each stay in cache, not with one cache miss per draw. The
+// indices fall into blocks of 2^14. The first pass draws in order and turns
+// each rank among all remaining indices into a block and a rank within the
+// block, from the blocks' counts alone (a few KB). Every index is drawn
+// once, so block b gets exactly as many draws as it has indices: the draws
+// go straight into a region of their own per block, in draw order. The
+// second pass replays each block's draws against that block's bits. Takes
+// 12 bytes per index while it runs; requires 1 <= n <= UINT32_MAX.
+template <class Source>
+std::vector<std::uint32_t> shuffled_order(std::size_t n, Source& random) {
+  constexpr unsigned kBlockBits = 14;
+  constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;
+  const std::size_t blocks = (n + kBlock - 1) / kBlock;
+  const auto block_size = [&](std::size_t b) { return std::min(kBlock, n - b * kBlock); };
+
+  std::vector<std::uint32_t> sizes(blocks);
+  std::vector<std::size_t> filled(blocks);  // next free entry of each block's region
+  for (std::size_t b = 0; b < blocks; ++b) {
+    sizes[b] = static_cast<std::uint32_t>(block_size(b));
+    filled[b] = b * kBlock;
+  }
+  GroupCounts counts(sizes);
+  // Entry: the draw's number t above its rank within the block, less one.
+  std::vector<std::uint64_t> draws(n);
+  for (std::size_t t = 0; t < n; ++t) {
+    auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
+    const std::size_t b = counts.take(rank);
+    draws[filled[b]++] = (std::uint64_t{t} << kBlockBits) | (rank - 1);
+  }
+
+  std::vector<std::uint32_t> order(n);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t first = b * kBlock;
+    RemainingIndices remaining(block_size(b));
+    for (std::size_t i = first; i < first + block_size(b); ++i) {
+      const std::size_t rank = (draws[i] & (kBlock - 1)) + 1;
+      order[draws[i] >> kBlockBits] = static_cast<std::uint32_t>(first + remaining.take(rank));
+    }
+  }
+  return order;
+}
+
+// From this many indices on, shuffle_indices goes through shuffled_order.
+inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
+
 // Calls emit(i) for the indices 0 .. n-1 in shuffled order: with m indices
 // left it draws r and takes the pick_index(r, m)-th remaining one (1-based),
 // the rest keeping their order. Draws exactly n values. Long runs use
-// RemainingIndices.
+// RemainingIndices, very long ones shuffled_order.
 template <class Source, class Emit>
 void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
   if (n <= 16) {
@@ -173,8 +242,12 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
     return;
   }
   if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
-  RemainingIndices remaining(n);
-  for (std::size_t m = n; m > 0; --m) emit(remaining.take(draw_index(random, m)));
+  if (n < kLongShuffle) {
+    RemainingIndices remaining(n);
+    for (std::size_t m = n; m > 0; --m) emit(remaining.take(draw_index(random, m)));
+    return;
+  }
+  for (const std::uint32_t i : shuffled_order(n, random)) emit(std::size_t{i});
 }
 
 }  // namespace textquirl::internal
