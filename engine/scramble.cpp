@@ -108,7 +108,8 @@ class WordShuffler {
       // Through a local cursor, which stays in a register during the shuffle.
       char16_t* to = out_.cursor();
       *to++ = word.front();
-      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { *to++ = middle[i]; });
+      internal::shuffle_values(
+          middle.size(), random_, [&](std::size_t i) { return middle[i]; }, [&](char16_t c) { *to++ = c; });
       *to++ = word.back();
       out_.advance_to(to);
       return;

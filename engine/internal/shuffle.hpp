@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -50,24 +52,70 @@ inline unsigned select_bit(std::uint64_t bits, unsigned k) {
   return 8 * byte + kSelectInByte.at[(bits >> (8 * byte)) & 0xFF][k - before - 1];
 }
 
-// The remaining elements of consecutive groups, counted in a Fenwick tree:
-// which group holds the k-th remaining element, and one fewer there.
-class GroupCounts {
+// How many lanes of a node of 16 hold less than `key`, and lowering the
+// lanes after a child by one: plain loops, and with GCC or Clang the same
+// through their vector types, four lanes at a time.
+#if defined(__GNUC__)
+using LaneVector = std::uint32_t __attribute__((vector_size(16)));
+
+inline unsigned lanes_below(const std::uint32_t* lanes, std::uint32_t key) {
+  LaneVector v[4];
+  std::memcpy(v, lanes, sizeof v);
+  const auto sum = (v[0] < key) + (v[1] < key) + (v[2] < key) + (v[3] < key);  // -1 per lane below
+  return static_cast<unsigned>(-(sum[0] + sum[1] + sum[2] + sum[3]));
+}
+
+inline void lower_lanes_after(std::uint32_t* lanes, unsigned child) {
+  constexpr LaneVector kLane[4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}};
+  LaneVector v[4];
+  std::memcpy(v, lanes, sizeof v);
+  for (unsigned i = 0; i < 4; ++i) v[i] += reinterpret_cast<LaneVector>(kLane[i] > child);  // adds -1 where after
+  std::memcpy(lanes, v, sizeof v);
+}
+#else
+inline unsigned lanes_below(const std::uint32_t* lanes, std::uint32_t key) {
+  unsigned below = 0;
+  for (unsigned j = 0; j < 16; ++j) below += lanes[j] < key;
+  return below;
+}
+
+inline void lower_lanes_after(std::uint32_t* lanes, unsigned child) {
+  for (unsigned j = 0; j < 16; ++j) lanes[j] -= j > child;
+}
+#endif
+
+// The remaining elements of consecutive groups, counted in a tree whose
+// nodes have 16 children: lane j of a node holds how many remain in its
+// children before child j (so lane 0 is 0), and the lanes of children past
+// the last hold the node's total, which is never below the k sought. The
+// child holding the k-th remaining element is the number of lanes below k,
+// less one; taking the element lowers the lanes after that child. About
+// 4.3 bytes per group.
+class RankTree {
  public:
-  GroupCounts() = default;
-  // Group g starts with totals[g] elements; requires a total below 2^32.
-  explicit GroupCounts(const std::vector<std::uint32_t>& totals) : groups_(totals.size()) {
-    top_ = 1;
-    while (top_ <= groups_) top_ *= 2;
-    top_ /= 2;
-    // Nodes past the last group stay at the maximum, so the descent in
-    // take() never enters them and needs no bounds test.
-    tree_.assign(2 * top_ + 1, UINT32_MAX);
-    for (std::size_t j = 1; j <= groups_; ++j) tree_[j] = 0;
-    for (std::size_t j = 1; j <= groups_; ++j) {
-      tree_[j] += totals[j - 1];
-      const std::size_t parent = j + (j & (~j + 1));
-      if (parent <= groups_) tree_[parent] += tree_[j];
+  static constexpr unsigned kFan = 16;
+
+  // Group g starts with totals[g] elements; requires at least one group and
+  // a sum of at most UINT32_MAX.
+  explicit RankTree(const std::vector<std::uint32_t>& totals) {
+    std::vector<std::vector<std::uint32_t>> levels;  // from the groups up
+    std::vector<std::uint32_t> below(totals);
+    do {
+      const std::size_t nodes = (below.size() + kFan - 1) / kFan;
+      std::vector<std::uint32_t>& lanes = levels.emplace_back(nodes * kFan);
+      for (std::size_t i = 0; i < nodes; ++i) {
+        std::uint32_t sum = 0;
+        for (std::size_t j = kFan * i; j < kFan * (i + 1); ++j) {
+          lanes[j] = sum;
+          if (j < below.size()) sum += below[j];
+        }
+        below[i] = sum;
+      }
+      below.resize(nodes);
+    } while (below.size() > 1);
+    for (std::size_t level = levels.size(); level-- > 0;) {
+      starts_.push_back(lanes_.size());
+      lanes_.insert(lanes_.end(), levels[level].begin(), levels[level].end());
     }
   }
 
@@ -75,84 +123,52 @@ class GroupCounts {
   // k becomes its rank among the group's remaining elements (1-based).
   // Requires 1 <= k <= the number remaining.
   std::size_t take(std::uint32_t& k) {
-    std::size_t group = 0;
-    for (std::size_t step = top_; step > 0; step >>= 1) {
-      const std::uint32_t count = tree_[group + step];
-      const bool skip = count < k;
-      group += skip ? step : 0;
-      k -= skip ? count : 0;
+    std::size_t node = 0;
+    for (const std::size_t start : starts_) {
+      std::uint32_t* lanes = lanes_.data() + start + kFan * node;
+      const unsigned child = lanes_below(lanes, k) - 1;
+      k -= lanes[child];
+      lower_lanes_after(lanes, child);
+      node = kFan * node + child;
     }
-    for (std::size_t j = group + 1; j <= groups_; j += j & (~j + 1)) --tree_[j];
-    return group;
+    return node;
   }
 
  private:
-  std::vector<std::uint32_t> tree_;
-  std::size_t groups_ = 0;
-  std::size_t top_ = 0;
+  std::vector<std::uint32_t> lanes_;  // all levels, the root first
+  std::vector<std::size_t> starts_;   // where each level begins in lanes_
 };
 
-// The remaining indices of a long shuffle, kept small so that it stays in
-// cache: one bit per index in 64-bit words; above them four levels of nodes,
-// each node one 64-bit word holding the running counts of its four children
-// in 16-bit lanes (a node of level j covers 4^j words, at most 16384 bits);
-// on top a GroupCounts over the nodes of the fourth level. Finding the
-// child of a node that holds the k-th remaining index compares all four
-// lanes with k at once; removing an index lowers the lanes from that child
-// on. Lanes past the last index hold the node's total and are never chosen.
+// The remaining indices of a shuffle: one bit per index in 64-bit words,
+// and a RankTree over the words' counts. Takes about 0.2 bytes per index:
+// up to 2^16 indices stay in the first-level cache.
 class RemainingIndices {
-  static constexpr unsigned kLevels = 4;
-  static constexpr std::uint64_t kLaneOnes = 0x0001000100010001, kLaneHigh = 0x8000800080008000;
-
  public:
   // All of 0 .. n-1 remain; requires n <= UINT32_MAX.
-  explicit RemainingIndices(std::size_t n) {
-    constexpr std::size_t kWordsPerTop = std::size_t{1} << (2 * kLevels);
-    tops_ = std::max<std::size_t>(1, (n + 64 * kWordsPerTop - 1) / (64 * kWordsPerTop));
-    words_.assign(tops_ * kWordsPerTop, 0);
+  explicit RemainingIndices(std::size_t n) : words_(std::max<std::size_t>(1, (n + 63) / 64)), counts_(totals(n)) {
     for (std::size_t i = 0; i < n / 64; ++i) words_[i] = ~std::uint64_t{0};
     if (n % 64 != 0) words_[n / 64] = (std::uint64_t{1} << (n % 64)) - 1;
-    std::vector<std::uint32_t> totals(words_.size());
-    for (std::size_t i = 0; i < words_.size(); ++i) totals[i] = count_bits(words_[i]);
-    for (unsigned level = 0; level < kLevels; ++level) {
-      std::vector<std::uint64_t>& nodes = nodes_[level];
-      nodes.assign(totals.size() / 4, 0);
-      for (std::size_t i = 0; i < nodes.size(); ++i) {
-        std::uint32_t sum = 0;
-        for (unsigned lane = 0; lane < 4; ++lane) {
-          sum += totals[4 * i + lane];
-          nodes[i] |= std::uint64_t{sum} << (16 * lane);
-        }
-        totals[i] = sum;
-      }
-      totals.resize(nodes.size());
-    }
-    tree_ = GroupCounts(totals);
   }
 
   // Removes and returns the k-th (1-based) remaining index; requires
   // 1 <= k <= the number remaining.
   std::size_t take(std::size_t k) {
     auto left = static_cast<std::uint32_t>(k);
-    std::size_t node = tree_.take(left);
-    for (unsigned level = kLevels; level-- > 0;) {
-      std::uint64_t& lanes = nodes_[level][node];
-      const std::uint64_t at_least = ((lanes | kLaneHigh) - left * kLaneOnes) & kLaneHigh;
-      const auto child = static_cast<unsigned>(std::countr_zero(at_least)) / 16;
-      left -= static_cast<std::uint32_t>(((lanes << 16) >> (16 * child)) & 0xFFFF);
-      lanes -= kLaneOnes << (16 * child);
-      node = 4 * node + child;
-    }
-    const unsigned bit = select_bit(words_[node], left);
-    words_[node] &= ~(std::uint64_t{1} << bit);
-    return node * 64 + bit;
+    const std::size_t word = counts_.take(left);
+    const unsigned bit = select_bit(words_[word], left);
+    words_[word] &= ~(std::uint64_t{1} << bit);
+    return word * 64 + bit;
   }
 
  private:
+  static std::vector<std::uint32_t> totals(std::size_t n) {
+    std::vector<std::uint32_t> counts(std::max<std::size_t>(1, (n + 63) / 64), 64);
+    counts.back() = static_cast<std::uint32_t>(n - 64 * (counts.size() - 1));
+    return counts;
+  }
+
   std::vector<std::uint64_t> words_;
-  std::vector<std::uint64_t> nodes_[kLevels];  // nodes_[j][i] covers words 4^(j+1) i .. 4^(j+1) (i+1) - 1
-  GroupCounts tree_;
-  std::size_t tops_ = 0;
+  RankTree counts_;
 };
 
 // The 1-based index of the next draw among n: pick_index(random.next(), n),
@@ -166,65 +182,72 @@ std::size_t draw_index(Source& random, std::size_t n) {
   }
 }
 
-// The indices 0 .. n-1 in the order shuffle_indices emits them, worked out
-// in passes that each stay in cache, not with one cache miss per draw. The
-// indices fall into blocks of 2^14. The first pass draws in order and turns
-// each rank among all remaining indices into a block and a rank within the
-// block, from the blocks' counts alone (a few KB). Every index is drawn
-// once, so block b gets exactly as many draws as it has indices: the draws
-// go straight into a region of their own per block, in draw order. The
-// second pass replays each block's draws against that block's bits. Takes
-// 12 bytes per index while it runs; requires 1 <= n <= UINT32_MAX.
-template <class Source>
-std::vector<std::uint32_t> shuffled_order(std::size_t n, Source& random) {
-  constexpr unsigned kBlockBits = 14;
-  constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;
+// From this many indices on, a shuffle goes through shuffle_in_blocks.
+inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
+
+// Calls emit(value(i)) for the indices i = 0 .. n-1 in the order
+// shuffle_values gives them, in three passes that each stay in cache rather
+// than one cache miss per draw. `value` returns at most 32 bits (an index, a
+// character); it is called block by block before the first emit.
+//  1. The indices fall into blocks of 2^16. Draw by draw, the rank among
+//     all remaining indices becomes a block and a rank within it, from the
+//     blocks' counts alone (a few KB). Every index is drawn once, so a block
+//     gets as many draws as it has indices: each block's ranks go into a
+//     region of their own, in draw order, and each draw notes its block.
+//  2. Block by block, the ranks become the values of the indices they take
+//     from that block's bits.
+//  3. Draw t emits the next value of its block's region.
+// Takes 6 bytes per index while it runs; requires 1 <= n <= UINT32_MAX.
+template <class Source, class Value, class Emit>
+void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
+  using Result = decltype(value(std::size_t{0}));
+  static_assert(sizeof(Result) <= sizeof(std::uint32_t));
+  constexpr std::size_t kBlock = kLongShuffle;  // so at most 2^16 blocks
   const std::size_t blocks = (n + kBlock - 1) / kBlock;
   const auto block_size = [&](std::size_t b) { return std::min(kBlock, n - b * kBlock); };
 
   std::vector<std::uint32_t> sizes(blocks);
-  std::vector<std::size_t> filled(blocks);  // next free entry of each block's region
+  std::vector<std::size_t> next(blocks);  // the next entry of each block's region
   for (std::size_t b = 0; b < blocks; ++b) {
     sizes[b] = static_cast<std::uint32_t>(block_size(b));
-    filled[b] = b * kBlock;
+    next[b] = b * kBlock;
   }
-  GroupCounts counts(sizes);
-  // Entry: the draw's number t above its rank within the block, less one.
-  std::vector<std::uint64_t> draws(n);
+  RankTree counts(sizes);
+  const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
+  const std::unique_ptr<std::uint32_t[]> entries(new std::uint32_t[n]);
   for (std::size_t t = 0; t < n; ++t) {
     auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
     const std::size_t b = counts.take(rank);
-    draws[filled[b]++] = (std::uint64_t{t} << kBlockBits) | (rank - 1);
+    block_of[t] = static_cast<std::uint16_t>(b);
+    entries[next[b]++] = rank;
   }
 
-  std::vector<std::uint32_t> order(n);
   for (std::size_t b = 0; b < blocks; ++b) {
     const std::size_t first = b * kBlock;
     RemainingIndices remaining(block_size(b));
-    for (std::size_t i = first; i < first + block_size(b); ++i) {
-      const std::size_t rank = (draws[i] & (kBlock - 1)) + 1;
-      order[draws[i] >> kBlockBits] = static_cast<std::uint32_t>(first + remaining.take(rank));
+    for (std::size_t i = first; i < next[b]; ++i) {
+      entries[i] = static_cast<std::uint32_t>(value(first + remaining.take(entries[i])));
     }
+    next[b] = first;
   }
-  return order;
+
+  for (std::size_t t = 0; t < n; ++t) emit(static_cast<Result>(entries[next[block_of[t]]++]));
 }
 
-// From this many indices on, shuffle_indices goes through shuffled_order.
-inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
-
-// Calls emit(i) for the indices 0 .. n-1 in shuffled order: with m indices
-// left it draws r and takes the pick_index(r, m)-th remaining one (1-based),
-// the rest keeping their order. Draws exactly n values. Long runs use
-// RemainingIndices, very long ones shuffled_order.
-template <class Source, class Emit>
-void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
+// Calls emit(value(i)) for the indices 0 .. n-1 in shuffled order: with m
+// indices left it draws r and takes the pick_index(r, m)-th remaining one
+// (1-based), the rest keeping their order. Draws exactly n values. Long runs
+// use RemainingIndices, very long ones shuffle_in_blocks (which wants
+// values of at most 32 bits).
+template <class Source, class Value, class Emit>
+void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   if (n <= 16) {
     // The remaining indices as nibbles of one word, lowest first: taking
     // one out is a few shifts, with no loop and no branch.
     std::uint64_t left = 0xFEDCBA9876543210;
     for (std::size_t m = n; m > 0; --m) {
       const unsigned shift = 4 * static_cast<unsigned>(draw_index(random, m) - 1);
-      emit(static_cast<std::size_t>((left >> shift) & 0xF));
+      emit(value(static_cast<std::size_t>((left >> shift) & 0xF)));
       const std::uint64_t below = left & ((std::uint64_t{1} << shift) - 1);
       left = below | (((left >> shift) >> 4) << shift);
     }
@@ -236,7 +259,7 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
     for (std::size_t i = 0; i < n; ++i) left[i] = static_cast<std::uint8_t>(i);
     for (std::size_t m = n; m > 0; --m) {
       const std::size_t k = draw_index(random, m) - 1;
-      emit(static_cast<std::size_t>(left[k]));
+      emit(value(static_cast<std::size_t>(left[k])));
       for (std::size_t j = k + 1; j < m; ++j) left[j - 1] = left[j];
     }
     return;
@@ -244,10 +267,17 @@ void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
   if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
   if (n < kLongShuffle) {
     RemainingIndices remaining(n);
-    for (std::size_t m = n; m > 0; --m) emit(remaining.take(draw_index(random, m)));
+    for (std::size_t m = n; m > 0; --m) emit(value(remaining.take(draw_index(random, m))));
     return;
   }
-  for (const std::uint32_t i : shuffled_order(n, random)) emit(std::size_t{i});
+  shuffle_in_blocks(n, random, value, emit);
+}
+
+// shuffle_values with the indices themselves as values; requires
+// n <= UINT32_MAX, else throws std::length_error.
+template <class Source, class Emit>
+void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
+  shuffle_values(n, random, [](std::size_t i) { return static_cast<std::uint32_t>(i); }, emit);
 }
 
 }  // namespace textquirl::internal
