@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -52,61 +53,96 @@ inline unsigned select_bit(std::uint64_t bits, unsigned k) {
   return 8 * byte + kSelectInByte.at[(bits >> (8 * byte)) & 0xFF][k - before - 1];
 }
 
-// How many lanes of a node of 16 hold less than `key`, and lowering the
-// lanes after a child by one: plain loops, and with GCC or Clang the same
-// through their vector types, four lanes at a time.
-#if defined(__GNUC__)
-using LaneVector = std::uint32_t __attribute__((vector_size(16)));
+// A node of a RankTree is one 64-byte line of lanes: 16 lanes of 32 bits
+// or 32 of 16 bits.
+template <class Lane>
+inline constexpr unsigned kFan = 64 / sizeof(Lane);
 
-inline unsigned lanes_below(const std::uint32_t* lanes, std::uint32_t key) {
-  LaneVector v[4];
-  std::memcpy(v, lanes, sizeof v);
-  const auto sum = (v[0] < key) + (v[1] < key) + (v[2] < key) + (v[3] < key);  // -1 per lane below
-  return static_cast<unsigned>(-(sum[0] + sum[1] + sum[2] + sum[3]));
+template <class Lane>
+constexpr std::array<Lane, kFan<Lane>> lane_numbers() {
+  std::array<Lane, kFan<Lane>> numbers{};
+  for (unsigned j = 0; j < kFan<Lane>; ++j) numbers[j] = static_cast<Lane>(j);
+  return numbers;
 }
 
-inline void lower_lanes_after(std::uint32_t* lanes, unsigned child) {
-  constexpr LaneVector kLane[4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}};
-  LaneVector v[4];
+// How many lanes of a node hold at most `key`, and lowering the lanes after
+// a child by one: with GCC or Clang through their vector types, a quarter
+// of the node at a time; plain loops elsewhere.
+#if defined(__GNUC__)
+template <class Lane>
+struct LaneVectorOf;
+template <>
+struct LaneVectorOf<std::uint16_t> {
+  using type = std::uint16_t __attribute__((vector_size(16)));
+};
+template <>
+struct LaneVectorOf<std::uint32_t> {
+  using type = std::uint32_t __attribute__((vector_size(16)));
+};
+
+template <class Lane>
+unsigned lanes_up_to(const Lane* lanes, Lane key) {
+  using Vector = typename LaneVectorOf<Lane>::type;
+  Vector v[4];
   std::memcpy(v, lanes, sizeof v);
-  for (unsigned i = 0; i < 4; ++i) v[i] += reinterpret_cast<LaneVector>(kLane[i] > child);  // adds -1 where after
+  // Each comparison gives -1 per lane; the four sums (0 .. 4 per lane) are
+  // then added up across the lanes of two 64-bit words.
+  const Vector counts = -reinterpret_cast<Vector>((v[0] <= key) + (v[1] <= key) + (v[2] <= key) + (v[3] <= key));
+  std::uint64_t halves[2];
+  std::memcpy(halves, &counts, sizeof halves);
+  constexpr unsigned kBits = 8 * sizeof(Lane);
+  constexpr std::uint64_t kOnes = ~std::uint64_t{0} / ((std::uint64_t{1} << kBits) - 1);
+  return static_cast<unsigned>(((halves[0] + halves[1]) * kOnes) >> (64 - kBits));
+}
+
+template <class Lane>
+void lower_lanes_after(Lane* lanes, unsigned child) {
+  using Vector = typename LaneVectorOf<Lane>::type;
+  static constexpr std::array<Lane, kFan<Lane>> kNumbers = lane_numbers<Lane>();
+  Vector v[4], numbers[4];
+  std::memcpy(v, lanes, sizeof v);
+  std::memcpy(numbers, kNumbers.data(), sizeof numbers);
+  for (unsigned i = 0; i < 4; ++i) v[i] += reinterpret_cast<Vector>(numbers[i] > static_cast<Lane>(child));  // -1 after
   std::memcpy(lanes, v, sizeof v);
 }
 #else
-inline unsigned lanes_below(const std::uint32_t* lanes, std::uint32_t key) {
-  unsigned below = 0;
-  for (unsigned j = 0; j < 16; ++j) below += lanes[j] < key;
-  return below;
+template <class Lane>
+unsigned lanes_up_to(const Lane* lanes, Lane key) {
+  unsigned count = 0;
+  for (unsigned j = 0; j < kFan<Lane>; ++j) count += lanes[j] <= key;
+  return count;
 }
 
-inline void lower_lanes_after(std::uint32_t* lanes, unsigned child) {
-  for (unsigned j = 0; j < 16; ++j) lanes[j] -= j > child;
+template <class Lane>
+void lower_lanes_after(Lane* lanes, unsigned child) {
+  for (unsigned j = 0; j < kFan<Lane>; ++j) lanes[j] = static_cast<Lane>(lanes[j] - (j > child));
 }
 #endif
 
-// The remaining elements of consecutive groups, counted in a tree whose
-// nodes have 16 children: lane j of a node holds how many remain in its
-// children before child j (so lane 0 is 0), and the lanes of children past
-// the last hold the node's total, which is never below the k sought. The
-// child holding the k-th remaining element is the number of lanes below k,
-// less one; taking the element lowers the lanes after that child. About
-// 4.3 bytes per group.
+// The remaining elements of consecutive groups, counted in a tree of
+// 64-byte nodes: lane j of a node holds how many remain in its children
+// before child j (so lane 0 is 0), and the lanes of children past the last
+// hold the node's total, which is never below the k sought. The child
+// holding the k-th remaining element is the number of lanes below k, less
+// one; taking the element lowers the lanes after that child. With 16-bit
+// lanes a node has 32 children and a total of at most 2^16.
+template <class Lane>
 class RankTree {
- public:
-  static constexpr unsigned kFan = 16;
+  static constexpr unsigned kFan = internal::kFan<Lane>;
 
+ public:
   // Group g starts with totals[g] elements; requires at least one group and
-  // a sum of at most UINT32_MAX.
+  // a sum of at most UINT32_MAX (2^16 for 16-bit lanes).
   explicit RankTree(const std::vector<std::uint32_t>& totals) {
-    std::vector<std::vector<std::uint32_t>> levels;  // from the groups up
+    std::vector<std::vector<Lane>> levels;  // from the groups up
     std::vector<std::uint32_t> below(totals);
     do {
       const std::size_t nodes = (below.size() + kFan - 1) / kFan;
-      std::vector<std::uint32_t>& lanes = levels.emplace_back(nodes * kFan);
+      std::vector<Lane>& lanes = levels.emplace_back(nodes * kFan);
       for (std::size_t i = 0; i < nodes; ++i) {
         std::uint32_t sum = 0;
         for (std::size_t j = kFan * i; j < kFan * (i + 1); ++j) {
-          lanes[j] = sum;
+          lanes[j] = static_cast<Lane>(sum);
           if (j < below.size()) sum += below[j];
         }
         below[i] = sum;
@@ -125,8 +161,8 @@ class RankTree {
   std::size_t take(std::uint32_t& k) {
     std::size_t node = 0;
     for (const std::size_t start : starts_) {
-      std::uint32_t* lanes = lanes_.data() + start + kFan * node;
-      const unsigned child = lanes_below(lanes, k) - 1;
+      Lane* lanes = lanes_.data() + start + kFan * node;
+      const unsigned child = lanes_up_to(lanes, static_cast<Lane>(k - 1)) - 1;
       k -= lanes[child];
       lower_lanes_after(lanes, child);
       node = kFan * node + child;
@@ -135,16 +171,17 @@ class RankTree {
   }
 
  private:
-  std::vector<std::uint32_t> lanes_;  // all levels, the root first
-  std::vector<std::size_t> starts_;   // where each level begins in lanes_
+  std::vector<Lane> lanes_;          // all levels, the root first
+  std::vector<std::size_t> starts_;  // where each level begins in lanes_
 };
 
 // The remaining indices of a shuffle: one bit per index in 64-bit words,
-// and a RankTree over the words' counts. Takes about 0.2 bytes per index:
-// up to 2^16 indices stay in the first-level cache.
+// and a RankTree over the words' counts. Takes about 0.14 bytes per index
+// (0.2 with 32-bit lanes): 2^16 indices stay in the first-level cache.
+template <class Lane = std::uint32_t>
 class RemainingIndices {
  public:
-  // All of 0 .. n-1 remain; requires n <= UINT32_MAX.
+  // All of 0 .. n-1 remain; requires n <= UINT32_MAX (2^16 for 16-bit lanes).
   explicit RemainingIndices(std::size_t n) : words_(std::max<std::size_t>(1, (n + 63) / 64)), counts_(totals(n)) {
     for (std::size_t i = 0; i < n / 64; ++i) words_[i] = ~std::uint64_t{0};
     if (n % 64 != 0) words_[n / 64] = (std::uint64_t{1} << (n % 64)) - 1;
@@ -168,7 +205,7 @@ class RemainingIndices {
   }
 
   std::vector<std::uint64_t> words_;
-  RankTree counts_;
+  RankTree<Lane> counts_;
 };
 
 // The 1-based index of the next draw among n: pick_index(random.next(), n),
@@ -212,7 +249,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
     sizes[b] = static_cast<std::uint32_t>(block_size(b));
     next[b] = b * kBlock;
   }
-  RankTree counts(sizes);
+  RankTree<std::uint32_t> counts(sizes);
   const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
   const std::unique_ptr<std::uint32_t[]> entries(new std::uint32_t[n]);
   for (std::size_t t = 0; t < n; ++t) {
@@ -224,7 +261,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
 
   for (std::size_t b = 0; b < blocks; ++b) {
     const std::size_t first = b * kBlock;
-    RemainingIndices remaining(block_size(b));
+    RemainingIndices<std::uint16_t> remaining(block_size(b));
     for (std::size_t i = first; i < next[b]; ++i) {
       entries[i] = static_cast<std::uint32_t>(value(first + remaining.take(entries[i])));
     }
@@ -266,7 +303,7 @@ void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   }
   if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
   if (n < kLongShuffle) {
-    RemainingIndices remaining(n);
+    RemainingIndices<std::uint16_t> remaining(n);
     for (std::size_t m = n; m > 0; --m) emit(value(remaining.take(draw_index(random, m))));
     return;
   }

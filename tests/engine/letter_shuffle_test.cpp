@@ -133,7 +133,7 @@ TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
   // node, two and three levels.
   std::mt19937 gen(5);
   for (const std::size_t n : {65u, 4097u, 16385u, 70001u}) {
-    internal::RemainingIndices fast(n);
+    internal::RemainingIndices<> fast(n);
     std::vector<std::size_t> plain(n);
     for (std::size_t i = 0; i < n; ++i) plain[i] = i;
     for (std::size_t m = n; m > 0; --m) {
@@ -144,7 +144,7 @@ TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
   }
   // A long one, alternately from both ends.
   const std::size_t n = 3000001;
-  internal::RemainingIndices fast(n);
+  internal::RemainingIndices<> fast(n);
   for (std::size_t low = 0, high = n, m = n; m > 0; --m) {
     ASSERT_EQ(fast.take(m % 2 ? 1 : m), m % 2 ? low++ : --high);
   }
@@ -162,7 +162,7 @@ TEST(shuffle_values, LongRunsDrawLikeRemainingIndices) {
       std::vector<std::uint32_t> fast, through_virtual, slow;
       internal::shuffle_values(n, fast_random, value, [&](std::uint32_t v) { fast.push_back(v); });
       internal::shuffle_values(n, virtual_random, value, [&](std::uint32_t v) { through_virtual.push_back(v); });
-      internal::RemainingIndices remaining(n);
+      internal::RemainingIndices<> remaining(n);
       for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
       ASSERT_EQ(fast, slow) << n;
       ASSERT_EQ(through_virtual, slow) << n;
