@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "engine/random_source.hpp"
@@ -224,7 +225,7 @@ inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 
 // Calls emit(value(i)) for the indices i = 0 .. n-1 in the order
 // shuffle_values gives them, in three passes that each stay in cache rather
-// than one cache miss per draw. `value` returns at most 32 bits (an index, a
+// than one cache miss per draw. `value` returns at most 64 bits (an index, a
 // character); it is called block by block before the first emit.
 //  1. The indices fall into blocks of 2^16. Draw by draw, the rank among
 //     all remaining indices becomes a block and a rank within it, from the
@@ -234,11 +235,13 @@ inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 //  2. Block by block, the ranks become the values of the indices they take
 //     from that block's bits.
 //  3. Draw t emits the next value of its block's region.
-// Takes 6 bytes per index while it runs; requires 1 <= n <= UINT32_MAX.
+// Takes 6 bytes per index while it runs (10 for values of more than 32
+// bits); requires 1 <= n <= UINT32_MAX.
 template <class Source, class Value, class Emit>
 void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   using Result = decltype(value(std::size_t{0}));
-  static_assert(sizeof(Result) <= sizeof(std::uint32_t));
+  using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t, std::uint32_t>;
+  static_assert(sizeof(Result) <= sizeof(std::uint64_t));
   constexpr std::size_t kBlock = kLongShuffle;  // so at most 2^16 blocks
   const std::size_t blocks = (n + kBlock - 1) / kBlock;
   const auto block_size = [&](std::size_t b) { return std::min(kBlock, n - b * kBlock); };
@@ -251,7 +254,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
   }
   RankTree<std::uint32_t> counts(sizes);
   const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
-  const std::unique_ptr<std::uint32_t[]> entries(new std::uint32_t[n]);
+  const std::unique_ptr<Entry[]> entries(new Entry[n]);
   for (std::size_t t = 0; t < n; ++t) {
     auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
     const std::size_t b = counts.take(rank);
@@ -263,7 +266,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
     const std::size_t first = b * kBlock;
     RemainingIndices<std::uint16_t> remaining(block_size(b));
     for (std::size_t i = first; i < next[b]; ++i) {
-      entries[i] = static_cast<std::uint32_t>(value(first + remaining.take(entries[i])));
+      entries[i] = static_cast<Entry>(value(first + remaining.take(static_cast<std::size_t>(entries[i]))));
     }
     next[b] = first;
   }
@@ -275,7 +278,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
 // indices left it draws r and takes the pick_index(r, m)-th remaining one
 // (1-based), the rest keeping their order. Draws exactly n values. Long runs
 // use RemainingIndices, very long ones shuffle_in_blocks (which wants
-// values of at most 32 bits).
+// values of at most 64 bits).
 template <class Source, class Value, class Emit>
 void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   if (n <= 16) {
