@@ -274,6 +274,19 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
   for (std::size_t t = 0; t < n; ++t) emit(static_cast<Result>(entries[next[block_of[t]]++]));
 }
 
+// shuffle_values for more than 64 indices; kept out of line so that the
+// short cases stay small enough to be inlined into their callers.
+template <class Source, class Value, class Emit>
+[[gnu::noinline]] void shuffle_long(std::size_t n, Source& random, Value& value, Emit& emit) {
+  if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
+  if (n < kLongShuffle) {
+    RemainingIndices<std::uint16_t> remaining(n);
+    for (std::size_t m = n; m > 0; --m) emit(value(remaining.take(draw_index(random, m))));
+    return;
+  }
+  shuffle_in_blocks(n, random, value, emit);
+}
+
 // Calls emit(value(i)) for the indices 0 .. n-1 in shuffled order: with m
 // indices left it draws r and takes the pick_index(r, m)-th remaining one
 // (1-based), the rest keeping their order. Draws exactly n values. Long runs
@@ -304,13 +317,7 @@ void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
     }
     return;
   }
-  if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
-  if (n < kLongShuffle) {
-    RemainingIndices<std::uint16_t> remaining(n);
-    for (std::size_t m = n; m > 0; --m) emit(value(remaining.take(draw_index(random, m))));
-    return;
-  }
-  shuffle_in_blocks(n, random, value, emit);
+  shuffle_long(n, random, value, emit);
 }
 
 // shuffle_values with the indices themselves as values; requires
