@@ -135,7 +135,8 @@ class WordShuffler {
       // Through a local cursor, which stays in a register during the shuffle.
       char16_t* to = out_.cursor();
       *to++ = word.front();
-      internal::shuffle_indices(middle.size(), random_, [&](std::size_t i) { *to++ = middle[i]; });
+      internal::shuffle_values(
+          middle.size(), random_, [&](std::size_t i) { return middle[i]; }, [&](char16_t c) { *to++ = c; });
       *to++ = word.back();
       out_.advance_to(to);
       return;
@@ -147,8 +148,24 @@ class WordShuffler {
       return;
     }
     out_.put(word.substr(0, bounds_[1]));
-    internal::shuffle_indices(characters - 2, random_, [&](std::size_t i) {
-      out_.put(word.substr(bounds_[i + 1], bounds_[i + 2] - bounds_[i + 1]));
+    // Each inner character goes through the shuffle as one value: up to
+    // three units packed with their count (so that a long word's shuffle
+    // reads them block by block, not from random places), a longer one as
+    // its number, with count 0.
+    const auto pack = [&](std::size_t i) {
+      const std::uint32_t start = bounds_[i + 1], length = bounds_[i + 2] - start;
+      if (length > 3) return std::uint64_t{i} << 2;
+      std::uint64_t packed = length;
+      for (std::uint32_t u = 0; u < length; ++u) packed |= std::uint64_t{word[start + u]} << (16 * (u + 1));
+      return packed;
+    };
+    internal::shuffle_values(characters - 2, random_, pack, [&](std::uint64_t packed) {
+      const auto length = static_cast<unsigned>(packed & 3);
+      if (length == 0) {
+        const std::size_t i = packed >> 2;
+        out_.put(word.substr(bounds_[i + 1], bounds_[i + 2] - bounds_[i + 1]));
+      }
+      for (unsigned u = 1; u <= length; ++u) out_.put(static_cast<char16_t>(packed >> (16 * u)));
     });
     out_.put(word.substr(bounds_[characters - 1]));
   }

@@ -129,11 +129,11 @@ TEST(verwurschteln, DrawsLikeTheTextbookVersion) {
 }
 
 TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
-  // Sizes across every level of the structure: one word, one node, several
-  // nodes under the Fenwick tree on top.
+  // Sizes across the levels of the rank tree over the words: one word, one
+  // node, two and three levels.
   std::mt19937 gen(5);
   for (const std::size_t n : {65u, 4097u, 16385u, 70001u}) {
-    internal::RemainingIndices fast(n);
+    internal::RemainingIndices<> fast(n);
     std::vector<std::size_t> plain(n);
     for (std::size_t i = 0; i < n; ++i) plain[i] = i;
     for (std::size_t m = n; m > 0; --m) {
@@ -144,9 +144,38 @@ TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
   }
   // A long one, alternately from both ends.
   const std::size_t n = 3000001;
-  internal::RemainingIndices fast(n);
+  internal::RemainingIndices<> fast(n);
   for (std::size_t low = 0, high = n, m = n; m > 0; --m) {
     ASSERT_EQ(fast.take(m % 2 ? 1 : m), m % 2 ? low++ : --high);
+  }
+}
+
+TEST(shuffle_values, LongRunsDrawLikeRemainingIndices) {
+  // Around the threshold of the blockwise pass and across several blocks,
+  // through the generator's shortcut and through the plain interface.
+  constexpr std::size_t kLong = internal::kLongShuffle;
+  const auto value = [](std::size_t i) { return static_cast<std::uint32_t>(i * 2654435761u); };
+  for (const std::size_t n : {kLong - 1, kLong, kLong + 1, 2 * kLong - 1, 3 * kLong + 7}) {
+    for (const std::uint32_t seed : {1u, 2u}) {
+      DefaultRandom fast_random(seed), slow_random(seed);
+      CountingSource virtual_random(seed);
+      std::vector<std::uint32_t> fast, through_virtual, slow;
+      internal::shuffle_values(n, fast_random, value, [&](std::uint32_t v) { fast.push_back(v); });
+      internal::shuffle_values(n, virtual_random, value, [&](std::uint32_t v) { through_virtual.push_back(v); });
+      internal::RemainingIndices<> remaining(n);
+      for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
+      ASSERT_EQ(fast, slow) << n;
+      ASSERT_EQ(through_virtual, slow) << n;
+      ASSERT_EQ(virtual_random.draws, n);
+    }
+  }
+}
+
+TEST(shuffle_indices, RefusesWordsTooLongToIndex) {
+  if constexpr (sizeof(std::size_t) > 4) {
+    ZeroSource zero;
+    EXPECT_THROW(internal::shuffle_indices(std::size_t{1} << 32, zero, [](std::size_t) {}), std::length_error);
+    EXPECT_EQ(zero.draws, 0u);
   }
 }
 

@@ -125,6 +125,21 @@ TEST(scramble, AgreesWithTheComposedProceduresOnRandomTexts) {
   }
 }
 
+TEST(scramble, AgreesWithTheComposedProceduresOnOneHugeWord) {
+  // Words of more than 2^16 characters, shuffled block by block: plain
+  // units only, and mixed with characters of two to five units.
+  std::mt19937 gen(9);
+  const std::u16string pieces[] = {u"a", u"b", u"\u00E4", u"e\u0301", u"\U0001F44D\U0001F3FD",
+                                   u"\U0001F469\u200D\U0001F4BB", u"\U0001F1E9\U0001F1EA"};
+  for (const std::size_t kinds : {3u, 7u}) {
+    std::u16string word;
+    while (word.size() < 200000) word += pieces[gen() % kinds];
+    CountingSource fast_random(gen()), composed_random = fast_random;
+    ASSERT_EQ(scramble(word, fast_random), reference::compose_scramble(word, composed_random)) << kinds;
+    ASSERT_EQ(fast_random.draws, composed_random.draws);
+  }
+}
+
 TEST(Scrambler, GivesTheWholeTextsResultWhereverThePiecesAreCut) {
   std::mt19937 gen(7);
   for (int round = 0; round < 3000; ++round) {
