@@ -382,7 +382,7 @@ class DrawCounter {
     for (std::size_t base = 0; base < n; base += 64) {
       const std::size_t m = std::min<std::size_t>(64, n - base);
       std::uint64_t words = 0, joins = 0, crs = 0, lfs = 0;
-      // Most units are letters that are words units of their own; the
+      // Most units are letters that are word units of their own; the
       // rest are looked up one by one.
       std::uint64_t others = ~std::uint64_t{0} >> (64 - m);
       if (m == 64) {
