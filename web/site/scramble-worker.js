@@ -1,0 +1,71 @@
+// The scramble engine's worker. The page loads this file as a classic script
+// and starts the worker from a Blob of textquirlWorker's source, so that it
+// starts alike from a web server and from disk (where a worker may not be
+// loaded from a file).
+//
+// Messages in: {module} once (the compiled textquirl.wasm), then {id, text}.
+// Messages out: {id, ok: true, text} with the scrambled text (LF line
+// breaks), or {id, ok: false, message} with the German message of a failed
+// scramble (null if not even that could be had).
+function textquirlWorker(scope) {
+  'use strict';
+  const decoder = new TextDecoder('utf-16le');
+  let module = null;
+  let engine = null;  // the exports of the running instance
+  let drawn = 0;      // values the generator had given after the last press
+
+  // A fresh instance whose generator stands where the last one stood after
+  // its last good press.
+  function start() {
+    const { exports } = new WebAssembly.Instance(module, {});
+    exports._initialize();
+    exports.textquirl_skip(drawn);
+    scope.engine = exports;  // to look at from the developer tools
+    return exports;
+  }
+
+  function result(exports, length) {
+    return decoder.decode(new Uint16Array(exports.memory.buffer, exports.textquirl_result(), length));
+  }
+
+  function scramble(text) {
+    engine ??= start();
+    const at = engine.textquirl_text(text.length);  // may grow the memory: view it afterwards
+    const units = new Uint16Array(engine.memory.buffer, at, text.length);
+    for (let i = 0; i < text.length; ++i) units[i] = text.charCodeAt(i);
+    const scrambled = result(engine, engine.textquirl_scramble());
+    drawn = engine.textquirl_drawn();
+    return scrambled;
+  }
+
+  // The message for a press that trapped. The trapped instance is dropped
+  // (its memory may be half-written); it can still tell whether memory ran out.
+  function failure() {
+    let outOfMemory = 0;
+    try {
+      outOfMemory = engine?.textquirl_out_of_memory() ?? 0;
+    } catch {
+      // no answer: a fault of another kind
+    }
+    engine = null;
+    try {
+      engine = start();
+      return result(engine, engine.textquirl_failure_message(outOfMemory));
+    } catch {
+      engine = null;
+      return null;
+    }
+  }
+
+  scope.onmessage = ({ data }) => {
+    if (data.module) {
+      module = data.module;
+      return;
+    }
+    try {
+      scope.postMessage({ id: data.id, ok: true, text: scramble(data.text) });
+    } catch {
+      scope.postMessage({ id: data.id, ok: false, message: failure() });
+    }
+  };
+}
