@@ -109,10 +109,8 @@
   function copyToClipboard(result) {
     const clipboard = navigator.clipboard;  // missing on insecure origins
     if (clipboard && typeof ClipboardItem === 'function') {
-      const blob = result.then((text) => new Blob([text], { type: 'text/plain' }));
-      blob.catch(() => {});  // the failure is reported through `result`
       return clipboard
-        .write([new ClipboardItem({ 'text/plain': blob })])
+        .write([new ClipboardItem({ 'text/plain': result })])
         .catch(() => result.then(copyThroughSelection));
     }
     if (clipboard) {
