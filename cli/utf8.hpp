@@ -55,10 +55,11 @@ void check_utf8(std::string_view utf8);
 //   append_utf16_crlf("\n\xC3\xA4\n", true, out) appends u"\nä\r\n"
 void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out);
 
-// Encodes `utf16` and appends it to `out`, every CR LF turned into LF. A CR that ends `utf16` is written
-// as it is, so callers keep back a CR (and a lead surrogate) that the next
-// piece may complete. Throws InvalidUtf16 (offset within `utf16`) for an
-// unpaired surrogate; what came before it is appended.
+// Encodes `utf16` and appends it to `out`, every CR LF turned into LF. A CR
+// that ends `utf16` is written as it is, so callers keep back a CR (and a
+// lead surrogate) that the next piece may complete. Throws InvalidUtf16
+// (offset within `utf16`) for an unpaired surrogate; what came before it is
+// appended.
 //   append_utf8_lf(u"ä\r\n\r", out) appends "\xC3\xA4\n\r"
 void append_utf8_lf(std::u16string_view utf16, std::string& out);
 

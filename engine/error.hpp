@@ -14,8 +14,8 @@ namespace textquirl {
 
 // A word too long for the engine's indices. Such a word cannot arise from
 // a text that fits in memory today; the check keeps the arithmetic safe.
-//   try { internal::shuffle_indices(std::size_t{1} << 32, random, emit); }
-//   catch (const WordTooLong& e) { e.limit() == WordTooLong::Limit::kShuffle }
+//   internal::shuffle_indices(std::size_t{1} << 32, random, emit) throws, before
+//   any draw, a WordTooLong with limit() == WordTooLong::Limit::kShuffle
 class WordTooLong : public std::length_error {
  public:
   enum class Limit {
