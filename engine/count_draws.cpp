@@ -85,10 +85,10 @@ class DrawCounter {
         words |= std::uint64_t{(t & kClassBits) == internal::kWordUnit} << j;
         joins |= std::uint64_t{(t & kJoins) != 0} << j;
         crs |= std::uint64_t{(t & kClassBits) == internal::kCarriageReturn} << j;
-        lfs |= std::uint64_t{c == internal::kLfUnit} << j;
+        lfs |= std::uint64_t{internal::completes_line_break(c)} << j;
       }
       // A CR that starts no line break belongs to a word.
-      const bool lf_next = base + m < n && text_[base + m] == internal::kLfUnit;
+      const bool lf_next = base + m < n && internal::completes_line_break(text_[base + m]);
       const std::uint64_t breaks = internal::line_break_bits(crs, lfs, lf_next);
       words = (words | (crs & ~breaks)) & ~((breaks << 1) | std::uint64_t{lf_after_break_});
       lf_after_break_ = (breaks >> 63) != 0;

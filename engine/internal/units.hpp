@@ -37,10 +37,14 @@ const std::array<std::uint8_t, 65536>& unit_table();
 // A line break is CR LF; a lone CR or LF is part of a word.
 inline constexpr char16_t kCrUnit = u'\r', kLfUnit = u'\n';
 
+// Whether `next`, the unit after a CR, makes it a line break, for scanners
+// that have the CR already: completes_line_break(u'\n') == true.
+constexpr bool completes_line_break(char16_t next) { return next == kLfUnit; }
+
 // Whether a line break starts at text[i]:
 //   line_break_at(u"a\r\nb", 1) == true;  line_break_at(u"a\rb", 1) == false
 inline bool line_break_at(std::u16string_view text, std::size_t i) {
-  return i + 1 < text.size() && text[i] == kCrUnit && text[i + 1] == kLfUnit;
+  return i + 1 < text.size() && text[i] == kCrUnit && completes_line_break(text[i + 1]);
 }
 
 // Whether `text` ends with a line break: ends_with_line_break(u"a\r\n") == true.
@@ -48,9 +52,10 @@ inline bool ends_with_line_break(std::u16string_view text) {
   return text.size() >= 2 && text[text.size() - 2] == kCrUnit && text[text.size() - 1] == kLfUnit;
 }
 
-// The same rule for 64 units at once: given bit masks of the CRs and LFs
-// among them and whether an LF follows the last one, the bits of the CRs
-// that start a line break: line_break_bits(0b001, 0b010, false) == 0b001.
+// The same rule for 64 units at once: given bit masks of the CRs and of the
+// units that complete a line break (LFs) among them, and whether such a unit
+// follows the last one, the bits of the CRs that start a line break:
+// line_break_bits(0b001, 0b010, false) == 0b001.
 constexpr std::uint64_t line_break_bits(std::uint64_t crs, std::uint64_t lfs, bool lf_after) {
   return crs & ((lfs >> 1) | (std::uint64_t{lf_after} << 63));
 }

@@ -87,6 +87,7 @@ TEST(HeaderExamples, InternalHeaders) {
   EXPECT_EQ(unit_table()[u'a'], kWordUnit);
   EXPECT_EQ(unit_table()[u','], kClosingMark);
   EXPECT_EQ(unit_table()[u'\u0301'], kWordUnit | kJoins);
+  EXPECT_TRUE(completes_line_break(u'\n'));
   EXPECT_TRUE(line_break_at(u"a\r\nb", 1));
   EXPECT_FALSE(line_break_at(u"a\rb", 1));
   EXPECT_TRUE(ends_with_line_break(u"a\r\n"));
