@@ -12,14 +12,12 @@
     'Der Browser hat es nicht erlaubt.\n\n' +
     'So kopieren Sie ihn von Hand: Er steht unten schon markiert. Drücken Sie Strg+C ' +
     '(am Mac ⌘+C) und dann „OK“. Ihr Text im Eingabefeld ist unverändert.';
-  const kNotLoaded =
+  // GRUND is replaced by what went wrong.
+  const kPageFailed =
     'Der Text konnte nicht verwurschtelt werden.\n\n' +
-    'Die Seite ist nicht vollständig geladen (GRUND). Bitte laden Sie sie neu.\n\n' +
+    'Die Seite ist nicht vollständig geladen oder gestört (GRUND). Bitte laden Sie sie neu.\n\n' +
     'Ihr Text im Eingabefeld und die Zwischenablage sind unverändert.';
-  const kNoEngine =
-    'Der Text konnte nicht verwurschtelt werden.\n\n' +
-    'Dem Browser fehlt der Speicher, um es noch einmal zu versuchen. Bitte laden Sie die Seite neu.\n\n' +
-    'Ihr Text im Eingabefeld und die Zwischenablage sind unverändert.';
+  const pageFailed = (error) => kPageFailed.replace('GRUND', String(error?.message ?? error));
 
   const text1 = document.getElementById('Text1');
   const command1 = document.getElementById('Command1');
@@ -55,19 +53,32 @@
   // The engine in its worker: scramble(text) gives a Promise of the result;
   // presses are answered in order, each with the generator's next values.
   function startEngine() {
-    const source = new Blob([`(${textquirlWorker})(self);`], { type: 'text/javascript' });
-    const worker = new Worker(URL.createObjectURL(source));
     const waiting = new Map();
     let nextId = 0;
-    worker.onmessage = ({ data }) => {
-      const press = waiting.get(data.id);
-      waiting.delete(data.id);
-      if (data.ok) press.resolve(data.text);
-      else press.reject(new ScrambleFailure(data.message ?? kNoEngine));
-    };
-    const ready = moduleBytes()
-      .then((bytes) => WebAssembly.compile(bytes))
-      .then((module) => worker.postMessage({ module }));
+    let worker;
+    let ready;
+    try {
+      const source = new Blob([`(${textquirlWorker})(self);`], { type: 'text/javascript' });
+      worker = new Worker(URL.createObjectURL(source));
+      worker.onmessage = ({ data }) => {
+        const press = waiting.get(data.id);
+        if (!press) return;  // given up when the worker broke down
+        waiting.delete(data.id);
+        if (data.ok) press.resolve(data.text);
+        else press.reject(new ScrambleFailure(data.message ?? pageFailed('kein Speicher für einen neuen Versuch')));
+      };
+      // The worker itself broke down: no press still waiting will be answered.
+      worker.onerror = (event) => {
+        for (const press of waiting.values()) press.reject(new ScrambleFailure(pageFailed(event.message)));
+        waiting.clear();
+      };
+      ready = moduleBytes()
+        .then((bytes) => WebAssembly.compile(bytes))
+        .then((module) => worker.postMessage({ module }));
+    } catch (error) {
+      ready = Promise.reject(error);
+    }
+    ready.catch(() => {});  // reported at the press
     return {
       scramble(text) {
         return ready.then(
@@ -78,7 +89,7 @@
               worker.postMessage({ id, text });
             }),
           (error) => {
-            throw new ScrambleFailure(kNotLoaded.replace('GRUND', String(error.message ?? error)));
+            throw new ScrambleFailure(pageFailed(error));
           },
         );
       },
@@ -148,7 +159,7 @@
     } else if (error instanceof ScrambleFailure) {
       showMessage(error.message);
     } else {
-      showMessage(kNotLoaded.replace('GRUND', String(error?.message ?? error)));
+      showMessage(pageFailed(error));
     }
   }
 
