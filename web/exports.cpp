@@ -147,11 +147,11 @@ TEXTQUIRL_EXPORT(textquirl_failure_message) std::uint32_t textquirl_failure_mess
 TEXTQUIRL_EXPORT(textquirl_form) std::uint32_t textquirl_form() {
   std::u16string out = u"{\"caption\":" + json(layout::kWindowCaption);
   out += u",\"messageCaption\":" + json(textquirl::kMessageCaption);
-  out += u",\"width\":" + json(layout::twips_to_pixels(layout::kClientWidthTwips, 96));
-  out += u",\"height\":" + json(layout::twips_to_pixels(layout::kClientHeightTwips, 96));
+  out += u",\"width\":" + json(layout::twips_to_pixels(layout::kClientWidthTwips, layout::kStandardDpi));
+  out += u",\"height\":" + json(layout::twips_to_pixels(layout::kClientHeightTwips, layout::kStandardDpi));
   out += u",\"controls\":[";
   for (const layout::Control& c : layout::kControls) {
-    const layout::Rect px = layout::pixels(c.twips, 96);
+    const layout::Rect px = layout::pixels(c.twips, layout::kStandardDpi);
     if (&c != &layout::kControls.front()) out += u',';
     out += u"{\"name\":" + json(c.name) + u",\"kind\":" + json(kind_name(c.kind));
     out += u",\"left\":" + json(px.left) + u",\"top\":" + json(px.top);
