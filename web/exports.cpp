@@ -25,6 +25,8 @@ std::u16string text;      // the page's text
 std::u16string result;    // what the page reads back
 bool out_of_memory = false;
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
 std::u16string ascii(std::string_view s) { return {s.begin(), s.end()}; }
 
 // `s` as a JSON string, quotes included.
@@ -35,10 +37,9 @@ std::u16string json(std::u16string_view s) {
       out += u'\\';
       out += c;
     } else if (c < 0x20) {
-      constexpr char kHex[] = "0123456789abcdef";
       out += u"\\u00";
-      out += static_cast<char16_t>(kHex[c >> 4]);
-      out += static_cast<char16_t>(kHex[c & 15]);
+      out += static_cast<char16_t>(kHexDigits[c >> 4]);
+      out += static_cast<char16_t>(kHexDigits[c & 15]);
     } else {
       out += c;
     }
@@ -59,11 +60,10 @@ std::u16string_view kind_name(layout::ControlKind kind) {
 }
 
 std::u16string hex_colour(layout::Colour c) {
-  constexpr char kHex[] = "0123456789abcdef";
   std::u16string out = u"#";
   for (const int v : {c.red, c.green, c.blue}) {
-    out += static_cast<char16_t>(kHex[(v >> 4) & 15]);
-    out += static_cast<char16_t>(kHex[v & 15]);
+    out += static_cast<char16_t>(kHexDigits[(v >> 4) & 15]);
+    out += static_cast<char16_t>(kHexDigits[v & 15]);
   }
   return out;
 }
