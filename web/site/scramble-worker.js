@@ -28,14 +28,34 @@ function textquirlWorker(scope) {
     return decoder.decode(new Uint16Array(exports.memory.buffer, exports.textquirl_result(), length));
   }
 
+  // Scrambles `text` in the instance of `exports`; returns the result's length.
+  function run(exports, text) {
+    const at = exports.textquirl_text(text.length);  // may grow the memory: view it afterwards
+    const units = new Uint16Array(exports.memory.buffer, at, text.length);
+    for (let i = 0; i < text.length; ++i) units[i] = text.charCodeAt(i);
+    return exports.textquirl_scramble();
+  }
+
   function scramble(text) {
     engine ??= start();
-    const at = engine.textquirl_text(text.length);  // may grow the memory: view it afterwards
-    const units = new Uint16Array(engine.memory.buffer, at, text.length);
-    for (let i = 0; i < text.length; ++i) units[i] = text.charCodeAt(i);
-    const scrambled = result(engine, engine.textquirl_scramble());
+    const scrambled = result(engine, run(engine, text));
     drawn = engine.textquirl_drawn();
     return scrambled;
+  }
+
+  // The browser first runs the module in quickly made, slower code and
+  // optimises what runs often. A throwaway instance (its generator is not
+  // the page's) scrambles a sample before any press, so that a long first
+  // text does not run in the slow code.
+  function warmUp() {
+    try {
+      const { exports } = new WebAssembly.Instance(module, {});
+      exports._initialize();
+      const sample = 'Größere Wörter (lassen) sich gut lesen, auch wenn die Buchstaben verwürfelt sind!\n';
+      result(exports, run(exports, sample.repeat(3000)));
+    } catch {
+      // only a warm-up
+    }
   }
 
   // The message for a press that trapped. The trapped instance is dropped
@@ -60,6 +80,7 @@ function textquirlWorker(scope) {
   scope.onmessage = ({ data }) => {
     if (data.module) {
       module = data.module;
+      warmUp();
       return;
     }
     try {
