@@ -59,8 +59,8 @@ VIAddVersionKey /LANG=${LANG_GERMAN} "CompanyName" "${PRODUCT_PUBLISHER}"
 VIAddVersionKey /LANG=${LANG_GERMAN} "LegalCopyright" "${PRODUCT_COPYRIGHT}"
 
 ; Returns once no Textquirl window is open; until then asks the user to close
-; it (Retry/Cancel). Cancel, or any running Textquirl in silent mode, aborts
-; before a file is touched.
+; it (OK to look again, Cancel to stop). Cancel, or a running Textquirl in
+; silent mode, aborts before a file is touched.
 !macro DEFINE_WAIT_UNTIL_CLOSED prefix
 Function ${prefix}WaitUntilClosed
   ${Do}
@@ -68,9 +68,9 @@ Function ${prefix}WaitUntilClosed
     ${If} $0 == 0
       Return
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-      "Textquirl läuft gerade.$\r$\n$\r$\nBitte schließen Sie Textquirl und klicken Sie dann auf „Wiederholen“." \
-      /SD IDCANCEL IDRETRY retry
+    MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION \
+      "Textquirl läuft gerade.$\r$\n$\r$\nBitte schließen Sie Textquirl und klicken Sie dann auf OK." \
+      /SD IDCANCEL IDOK retry
     DetailPrint "Abgebrochen: Textquirl läuft noch."
     Abort "Textquirl läuft noch; nichts wurde verändert."
     retry:
