@@ -4,7 +4,8 @@
 # pedantic ones included), desktop-file-validate on the menu entry and
 # `appstreamcli validate-tree --no-net --pedantic` on the window's package
 # (metainfo with its desktop entry and icons), both as they are in the .deb;
-# SHA256SUMS; and that the icons are still made from their one drawing.
+# SHA256SUMS; that the filter's package needs nothing but the C and C++
+# runtime; and that the icons are still made from their one drawing.
 # Usage: lint.sh <dir with the .debs and SHA256SUMS>
 set -u
 dist=$1
@@ -19,6 +20,11 @@ status=$?
 sed 's/^/lintian: /' "$root.lintian" | grep -v 'running with root privileges'
 rm -f "$root.lintian"
 [ $status -eq 0 ] || fail "lintian found errors or warnings"
+
+depends=$(dpkg-deb -f "$dist"/textquirl-cli_*.deb Depends)
+extra=$(tr ',' '\n' <<< "$depends" | sed 's/^ *//; s/ .*//' | grep -vx 'libc6\|libgcc-s1\|libstdc++6')
+[ -z "$extra" ] || fail "textquirl-cli needs more than the C and C++ runtime: $depends"
+echo "textquirl-cli depends on: $depends"
 
 dpkg-deb -x "$dist"/textquirl_*.deb "$root"
 desktop=$(find "$root/usr/share/applications" -name '*.desktop')
