@@ -4,9 +4,10 @@
 // loaded from a file).
 //
 // Messages in: {module} once (the compiled textquirl.wasm), then {id, text}.
-// Messages out: {id, ok: true, text} with the scrambled text (LF line
-// breaks), or {id, ok: false, message} with the German message of a failed
-// scramble (null if not even that could be had).
+// Messages out: {id, ok: true, units} with the scrambled text as UTF-16 units
+// (LF line breaks) in a buffer handed over whole, which is much faster for a
+// long text than a string, or {id, ok: false, message} with the German
+// message of a failed scramble (null if not even that could be had).
 function textquirlWorker(scope) {
   'use strict';
   const decoder = new TextDecoder('utf-16le');
@@ -25,7 +26,7 @@ function textquirlWorker(scope) {
   }
 
   function result(exports, length) {
-    return decoder.decode(new Uint16Array(exports.memory.buffer, exports.textquirl_result(), length));
+    return new Uint16Array(exports.memory.buffer, exports.textquirl_result(), length);
   }
 
   // Scrambles `text` in the instance of `exports`; returns the result's length.
@@ -36,11 +37,12 @@ function textquirlWorker(scope) {
     return exports.textquirl_scramble();
   }
 
+  // The result of the next press: a copy of its units.
   function scramble(text) {
     engine ??= start();
-    const scrambled = result(engine, run(engine, text));
+    const units = result(engine, run(engine, text)).slice();
     drawn = engine.textquirl_drawn();
-    return scrambled;
+    return units;
   }
 
   // The browser first runs the module in quickly made, slower code and
@@ -52,7 +54,7 @@ function textquirlWorker(scope) {
       const { exports } = new WebAssembly.Instance(module, {});
       exports._initialize();
       const sample = 'Größere Wörter (lassen) sich gut lesen, auch wenn die Buchstaben verwürfelt sind!\n';
-      result(exports, run(exports, sample.repeat(3000)));
+      run(exports, sample.repeat(3000));
     } catch {
       // only a warm-up
     }
@@ -70,7 +72,7 @@ function textquirlWorker(scope) {
     engine = null;
     try {
       engine = start();
-      return result(engine, engine.textquirl_failure_message(outOfMemory));
+      return decoder.decode(result(engine, engine.textquirl_failure_message(outOfMemory)));
     } catch {
       engine = null;
       return null;
@@ -84,7 +86,8 @@ function textquirlWorker(scope) {
       return;
     }
     try {
-      scope.postMessage({ id: data.id, ok: true, text: scramble(data.text) });
+      const units = scramble(data.text);
+      scope.postMessage({ id: data.id, ok: true, units }, [units.buffer]);
     } catch {
       scope.postMessage({ id: data.id, ok: false, message: failure() });
     }

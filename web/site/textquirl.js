@@ -53,6 +53,7 @@
   // The engine in its worker: scramble(text) gives a Promise of the result;
   // presses are answered in order, each with the generator's next values.
   function startEngine() {
+    const decoder = new TextDecoder('utf-16le');
     const waiting = new Map();
     let nextId = 0;
     let worker;
@@ -64,7 +65,7 @@
         const press = waiting.get(data.id);
         if (!press) return;  // given up when the worker broke down
         waiting.delete(data.id);
-        if (data.ok) press.resolve(data.text);
+        if (data.ok) press.resolve(decoder.decode(data.units));
         else press.reject(new ScrambleFailure(data.message ?? pageFailed('kein Speicher für einen neuen Versuch')));
       };
       // The worker itself broke down: no press still waiting will be answered.
