@@ -1,5 +1,6 @@
 // Tests of what both windows share: the layout table, captions and
-// addresses, and the scramble command with its failure messages.
+// addresses, roles, names and keys, and the scramble command with its
+// failure messages.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "engine/scramble.hpp"
+#include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/scramble_command.hpp"
 
@@ -58,6 +60,64 @@ TEST(Layout, ControlsCaptionsAndLinks) {
   EXPECT_EQ(link_target(ControlId::Label2), caption(ControlId::Label2));
   EXPECT_EQ(link_target(ControlId::Label3), u"mailto:info@example.org");
   EXPECT_EQ(link_target(ControlId::Label1), u"");
+}
+
+TEST(Access, RolesNamesAndTabOrder) {
+  namespace access = textquirl::access;
+  using access::Role;
+  EXPECT_EQ(access::kWindowName, u"Textquirl");
+  EXPECT_EQ(access::role(ControlId::Text1), Role::EditableText);
+  EXPECT_EQ(access::role(ControlId::Command1), Role::PushButton);
+  EXPECT_EQ(access::role(ControlId::Label1), Role::StaticText);
+  EXPECT_EQ(access::name(ControlId::Text1), u"Text zum Verwurschteln");
+  for (const auto& c : textquirl::layout::kControls) {
+    const bool link = c.kind == textquirl::layout::ControlKind::LinkLabel;
+    EXPECT_EQ(access::role(c.id) == Role::Link, link);
+    if (c.id != ControlId::Text1) {
+      EXPECT_EQ(access::name(c.id), textquirl::layout::caption(c.id));
+    }
+    EXPECT_EQ(access::description(c.id), link ? textquirl::layout::link_target(c.id) : u"");
+  }
+
+  // Tab from each control walks the whole order and comes back; Shift+Tab
+  // walks it backwards; from the window (or Label1) Tab starts at either end
+  EXPECT_EQ(access::kTabOrder, (std::array{ControlId::Text1, ControlId::Command1,
+                                           ControlId::Label2, ControlId::Label3}));
+  for (std::size_t i = 0; i < access::kTabOrder.size(); ++i) {
+    const ControlId here = access::kTabOrder[i];
+    const ControlId next = access::kTabOrder[(i + 1) % access::kTabOrder.size()];
+    EXPECT_EQ(access::next_in_tab_order(here, false), next);
+    EXPECT_EQ(access::next_in_tab_order(next, true), here);
+  }
+  EXPECT_EQ(access::next_in_tab_order(std::nullopt, false), ControlId::Text1);
+  EXPECT_EQ(access::next_in_tab_order(ControlId::Label1, true), ControlId::Label3);
+}
+
+TEST(Access, Keys) {
+  namespace access = textquirl::access;
+  using access::Key;
+  using access::KeyAction;
+  using access::key_action;
+  // Escape does nothing anywhere, with any modifier
+  for (const auto& c : textquirl::layout::kControls) {
+    for (unsigned m : {unsigned{access::kNoModifier}, unsigned{access::kShift}, access::kCtrl | access::kShift})
+      EXPECT_EQ(key_action(c.id, Key::Escape, m), KeyAction::Nothing);
+  }
+  EXPECT_EQ(key_action(std::nullopt, Key::Escape, access::kNoModifier), KeyAction::Nothing);
+
+  EXPECT_EQ(key_action(ControlId::Text1, Key::Tab, access::kNoModifier), KeyAction::FocusNext);
+  EXPECT_EQ(key_action(ControlId::Label3, Key::Tab, access::kShift), KeyAction::FocusPrevious);
+  EXPECT_EQ(key_action(ControlId::Text1, Key::Enter, access::kCtrl), KeyAction::PressCommand1);
+  EXPECT_EQ(key_action(ControlId::Text1, Key::Enter, access::kNoModifier), KeyAction::PassOn);
+  EXPECT_EQ(key_action(ControlId::Text1, Key::Space, access::kNoModifier), KeyAction::PassOn);
+  EXPECT_EQ(key_action(ControlId::Command1, Key::Enter, access::kNoModifier), KeyAction::PressCommand1);
+  EXPECT_EQ(key_action(ControlId::Command1, Key::Space, access::kNoModifier), KeyAction::PressCommand1);
+  EXPECT_EQ(key_action(ControlId::Command1, Key::Enter, access::kAlt), KeyAction::PassOn);
+  for (ControlId link : {ControlId::Label2, ControlId::Label3}) {
+    EXPECT_EQ(key_action(link, Key::Enter, access::kNoModifier), KeyAction::OpenLink);
+    EXPECT_EQ(key_action(link, Key::Space, access::kNoModifier), KeyAction::OpenLink);
+    EXPECT_EQ(key_action(link, Key::Enter, access::kCtrl), KeyAction::PassOn);
+  }
 }
 
 TEST(ScrambleCommand, RunsTheEngineFromAFreshGenerator) {
