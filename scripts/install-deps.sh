@@ -6,8 +6,9 @@ set -euo pipefail
 # What a plain configure of the project needs (the tests and benchmarks are on
 # by default) and Qt's German texts for the window; for the test run also the
 # sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
-# end-to-end tests drive the windows with, and Wine with the cross build of the
-# Windows program ("windows": that cross build alone).
+# end-to-end tests drive the windows with, AT-SPI with its Python bindings for
+# reading the window as a screen reader does, and Wine with the cross build of
+# the Windows program ("windows": that cross build alone).
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 case "${1:-test}" in
   windows) packages=("${windows[@]}") ;;
@@ -16,7 +17,8 @@ case "${1:-test}" in
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
-                 openbox wmctrl "${windows[@]}" wine64 fonts-wine)
+                 openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
+                 "${windows[@]}" wine64 fonts-wine)
     fi
     ;;
   *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;

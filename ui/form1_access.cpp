@@ -53,4 +53,23 @@ KeyAction key_action(std::optional<ControlId> focused, Key key, unsigned modifie
   return KeyAction::PassOn;
 }
 
+KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned modifiers,
+                           bool repeat) {
+  using Kind = KeyResponse::Kind;
+  const KeyAction action = key_action(focused, key, modifiers);
+  switch (action) {
+    case KeyAction::PassOn: break;
+    case KeyAction::Nothing: return {Kind::Swallow, {}};
+    case KeyAction::FocusNext:
+    case KeyAction::FocusPrevious:
+      return {Kind::Focus, next_in_tab_order(focused, action == KeyAction::FocusPrevious)};
+    case KeyAction::PressCommand1:
+      if (key == Key::Space && focused == ControlId::Command1) break;
+      return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, ControlId::Command1};
+    case KeyAction::OpenLink:
+      return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, *focused};
+  }
+  return {Kind::PassOn, {}};
+}
+
 }  // namespace textquirl::access

@@ -126,4 +126,22 @@ inline constexpr std::array<KeyBinding, 8> kKeyBindings = {{
 // key_action(ControlId::Text1, Key::Enter, kNoModifier) == KeyAction::PassOn.
 KeyAction key_action(std::optional<ControlId> focused, Key key, unsigned modifiers);
 
+// What a window does with a key press: pass it on to the focused control,
+// swallow it, move the focus to `control`, or click `control` (the button or
+// a link) as the mouse does.
+struct KeyResponse {
+  enum class Kind { PassOn, Swallow, Focus, Click };
+  Kind kind;
+  ControlId control;  // for Focus and Click
+  friend bool operator==(const KeyResponse&, const KeyResponse&) = default;
+};
+
+// key_action resolved for the window: the control to focus or click. A held
+// key's repeats (`repeat`) click nothing; Space on the button is passed on,
+// as the button presses itself when Space is released:
+// respond_to_key(ControlId::Text1, Key::Enter, kCtrl, false)
+//     == KeyResponse{KeyResponse::Kind::Click, ControlId::Command1}.
+KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned modifiers,
+                           bool repeat);
+
 }  // namespace textquirl::access

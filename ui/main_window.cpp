@@ -210,27 +210,26 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const auto& key_event = static_cast<const QKeyEvent&>(*event);
   const std::optional<access::Key> key = access_key(key_event);
   if (!key) return false;
-  const std::optional<ControlId> focused = control_id(watched);
-  const access::KeyAction action = access::key_action(focused, *key, access_modifiers(key_event));
-  switch (action) {
-    case access::KeyAction::PassOn:
+  using Kind = access::KeyResponse::Kind;
+  const access::KeyResponse response = access::respond_to_key(
+      control_id(watched), *key, access_modifiers(key_event), key_event.isAutoRepeat());
+  auto target = [this, &response] {
+    return findChild<QWidget*>(to_qstring(layout::control(response.control).name));
+  };
+  switch (response.kind) {
+    case Kind::PassOn:
       return false;
-    case access::KeyAction::Nothing:
+    case Kind::Swallow:
       return true;
-    case access::KeyAction::FocusNext:
-    case access::KeyAction::FocusPrevious: {
-      const ControlId next =
-          access::next_in_tab_order(focused, action == access::KeyAction::FocusPrevious);
-      findChild<QWidget*>(to_qstring(layout::control(next).name))->setFocus(Qt::TabFocusReason);
+    case Kind::Focus:
+      target()->setFocus(Qt::TabFocusReason);
       return true;
-    }
-    case access::KeyAction::PressCommand1:
-      // Space is the button's own key: pushed in while held, pressed on release.
-      if (*key == access::Key::Space) return false;
-      if (!key_event.isAutoRepeat()) Command1->click();
-      return true;
-    case access::KeyAction::OpenLink:
-      if (!key_event.isAutoRepeat()) static_cast<LinkLabel*>(watched)->activate();
+    case Kind::Click:
+      if (response.control == ControlId::Command1) {
+        Command1->click();
+      } else {
+        static_cast<LinkLabel*>(target())->activate();
+      }
       return true;
   }
   return false;

@@ -118,6 +118,27 @@ TEST(Access, Keys) {
     EXPECT_EQ(key_action(link, Key::Space, access::kNoModifier), KeyAction::OpenLink);
     EXPECT_EQ(key_action(link, Key::Enter, access::kCtrl), KeyAction::PassOn);
   }
+
+  // resolved for the window: the control to focus or click; repeats click
+  // nothing; Space on the button is the button's own
+  using access::KeyResponse;
+  using Kind = KeyResponse::Kind;
+  auto respond = [](ControlId focused, Key key, unsigned modifiers, bool repeat) {
+    return access::respond_to_key(focused, key, modifiers, repeat);
+  };
+  EXPECT_EQ(respond(ControlId::Command1, Key::Tab, access::kNoModifier, true),
+            (KeyResponse{Kind::Focus, ControlId::Label2}));
+  EXPECT_EQ(respond(ControlId::Text1, Key::Tab, access::kShift, false),
+            (KeyResponse{Kind::Focus, ControlId::Label3}));
+  EXPECT_EQ(respond(ControlId::Text1, Key::Enter, access::kCtrl, false),
+            (KeyResponse{Kind::Click, ControlId::Command1}));
+  EXPECT_EQ(respond(ControlId::Command1, Key::Enter, access::kNoModifier, true).kind, Kind::Swallow);
+  EXPECT_EQ(respond(ControlId::Command1, Key::Space, access::kNoModifier, false).kind, Kind::PassOn);
+  EXPECT_EQ(respond(ControlId::Label3, Key::Space, access::kNoModifier, false),
+            (KeyResponse{Kind::Click, ControlId::Label3}));
+  EXPECT_EQ(respond(ControlId::Label3, Key::Enter, access::kNoModifier, true).kind, Kind::Swallow);
+  EXPECT_EQ(respond(ControlId::Text1, Key::Escape, access::kNoModifier, false).kind, Kind::Swallow);
+  EXPECT_EQ(respond(ControlId::Text1, Key::Enter, access::kNoModifier, false).kind, Kind::PassOn);
 }
 
 TEST(ScrambleCommand, RunsTheEngineFromAFreshGenerator) {

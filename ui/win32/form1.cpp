@@ -490,37 +490,27 @@ bool translate_key(HWND form_window, const MSG& message) {
   if (message.hwnd != form_window && !IsChild(form_window, message.hwnd)) return false;
   const std::optional<access::Key> key = access_key(message.wParam);
   if (!key) return false;
-  Form1& form = form_of(form_window);
   const layout::Control* focused = message.hwnd == form_window ? nullptr : control_of(message.hwnd);
-  const std::optional<ControlId> focused_id =
-      focused ? std::optional<ControlId>(focused->id) : std::nullopt;
   // Bit 30: the key was down already, this is a repeat of a held key.
   const bool repeat = (message.lParam & (1 << 30)) != 0;
-  const access::KeyAction action = access::key_action(focused_id, *key, held_modifiers());
-  switch (action) {
-    case access::KeyAction::PassOn:
+  using Kind = access::KeyResponse::Kind;
+  const access::KeyResponse response = access::respond_to_key(
+      focused ? std::optional<ControlId>(focused->id) : std::nullopt, *key, held_modifiers(), repeat);
+  Form1& form = form_of(form_window);
+  switch (response.kind) {
+    case Kind::PassOn:
       return false;
-    case access::KeyAction::Nothing:
+    case Kind::Swallow:
       return true;
-    case access::KeyAction::FocusNext:
-    case access::KeyAction::FocusPrevious:
-      focus_from_keyboard(
-          form, access::next_in_tab_order(focused_id, action == access::KeyAction::FocusPrevious));
+    case Kind::Focus:
+      focus_from_keyboard(form, response.control);
       return true;
-    case access::KeyAction::PressCommand1:
-      // Space is the button's own key: pushed in while held, pressed on release.
-      if (*key == access::Key::Space) return false;
-      if (!repeat) {
-        FORWARD_WM_COMMAND(form_window, static_cast<int>(ControlId::Command1),
-                           form.item(ControlId::Command1), BN_CLICKED, SendMessageW);
-      }
+    case Kind::Click: {
+      const HWND target = form.item(response.control);
+      FORWARD_WM_COMMAND(form_window, static_cast<int>(response.control), target,
+                         is_link(target) ? STN_CLICKED : BN_CLICKED, SendMessageW);
       return true;
-    case access::KeyAction::OpenLink:
-      if (!repeat) {
-        FORWARD_WM_COMMAND(form_window, static_cast<int>(focused->id), message.hwnd, STN_CLICKED,
-                           SendMessageW);
-      }
-      return true;
+    }
   }
   return false;
 }
