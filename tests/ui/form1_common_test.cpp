@@ -130,7 +130,9 @@ TEST(Access, Keys) {
   for (const Case& c : cases) {
     const access::KeyResponse got = access::respond_to_key(c.focused, c.key, c.modifiers, c.repeat);
     EXPECT_EQ(got.kind, c.expected.kind) << static_cast<int>(c.focused) << " " << static_cast<int>(c.key);
-    if (c.expected.kind == Kind::Focus || c.expected.kind == Kind::Click) EXPECT_EQ(got, c.expected);
+    if (c.expected.kind == Kind::Focus || c.expected.kind == Kind::Click) {
+      EXPECT_EQ(got, c.expected);
+    }
   }
 }
 
