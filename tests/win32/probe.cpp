@@ -2,8 +2,8 @@
 // test: `probe layout` prints the client size, each control's place and
 // Text1's text limit; `probe text` prints Text1's text as UTF-8 with LF line
 // breaks; `probe hold-clipboard` opens the clipboard, prints "held" and keeps
-// it for three seconds; `probe focus` prints the name of the control with the
-// focus; `probe access` prints what MSAA reads of the window and of each
+// it for three seconds; `probe watch-focus SECONDS` prints the name of the
+// control with the focus at once and again at each change, for SECONDS; `probe access` prints what MSAA reads of the window and of each
 // control, one line each: "Label3 link „(info@example.org)“ „mailto:…“ „Öffnen“"
 // (role, name, description, default action); `probe do-default Label3`
 // carries out a control's MSAA default action; `probe languages EXE` prints
@@ -134,21 +134,31 @@ int wmain(int argc, wchar_t** argv) {
   const std::u16string caption(textquirl::layout::kWindowCaption);
   const HWND form = FindWindowW(nullptr, reinterpret_cast<const wchar_t*>(caption.c_str()));
   if (!form || argc < 2) {
-    write(form ? "usage: probe layout|text|hold-clipboard|focus|access|do-default NAME|languages EXE\n"
+    write(form ? "usage: probe layout|text|hold-clipboard|watch-focus SECONDS|access|do-default NAME|"
+                 "languages EXE\n"
                : "probe: no window \"Textquirl\"\n");
     return 1;
   }
   const std::wstring command = argv[1];
-  if (command == L"focus") {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info)) return 1;
-    const int id = info.hwndFocus == form ? 0 : GetDlgCtrlID(info.hwndFocus);
-    std::string name = info.hwndFocus == form ? "Form1" : "none";
-    for (const auto& c : textquirl::layout::kControls) {
-      if (static_cast<int>(c.id) == id) name = utf8(std::wstring(c.name.begin(), c.name.end()));
+  if (command == L"watch-focus" && argc == 3) {
+    const DWORD thread = GetWindowThreadProcessId(form, nullptr);
+    const ULONGLONG end = GetTickCount64() + 1000ULL * static_cast<ULONGLONG>(_wtoi(argv[2]));
+    HWND last = reinterpret_cast<HWND>(INVALID_HANDLE_VALUE);  // no window: the first is printed
+    while (GetTickCount64() < end) {
+      GUITHREADINFO info = {};
+      info.cbSize = sizeof info;
+      if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != last) {
+        last = info.hwndFocus;
+        std::string name = last == form ? "Form1" : "none";
+        for (const auto& c : textquirl::layout::kControls) {
+          if (last && GetDlgCtrlID(last) == static_cast<int>(c.id)) {
+            name = utf8(std::wstring(c.name.begin(), c.name.end()));
+          }
+        }
+        write(name + "\n");
+      }
+      Sleep(20);
     }
-    write(name + "\n");
     return 0;
   }
   if (command == L"access" || command == L"do-default") {
