@@ -4,6 +4,7 @@
 // as a table. Free of any toolkit; texts are UTF-16.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -53,17 +54,14 @@ std::u16string description(ControlId id);
 // Whether a control of this kind takes the keyboard focus: all but a plain label.
 constexpr bool takes_focus(ControlKind kind) { return kind != ControlKind::Label; }
 
-namespace internal {
-constexpr std::size_t focusable_count() {
-  std::size_t n = 0;
-  for (const layout::Control& c : layout::kControls) n += takes_focus(c.kind) ? 1 : 0;
-  return n;
-}
-}  // namespace internal
+// How many controls take the focus: 4.
+inline constexpr std::size_t kFocusableCount = static_cast<std::size_t>(std::count_if(
+    layout::kControls.begin(), layout::kControls.end(),
+    [](const layout::Control& c) { return takes_focus(c.kind); }));
 
 // The controls that take the focus, in tab order: Text1, Command1, Label2, Label3.
-inline constexpr std::array<ControlId, internal::focusable_count()> kTabOrder = [] {
-  std::array<ControlId, internal::focusable_count()> order{};
+inline constexpr std::array<ControlId, kFocusableCount> kTabOrder = [] {
+  std::array<ControlId, kFocusableCount> order{};
   std::size_t n = 0;
   for (const layout::Control& c : layout::kControls) {
     if (takes_focus(c.kind)) order[n++] = c.id;
