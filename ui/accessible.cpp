@@ -14,8 +14,8 @@ QString to_qstring(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
-// A link label: role Link; its one action (access::kLinkAction) opens the
-// link as a click does; focusing it stays possible as for any widget.
+// A link label: role Link; its one action (access::kLinkAction) opens the link
+// as a click does; focusing it stays possible as for any widget.
 class LinkLabelAccessible : public QAccessibleWidget {
  public:
   explicit LinkLabelAccessible(LinkLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}

@@ -21,6 +21,14 @@ std::u16string name(ControlId id) {
 
 std::u16string description(ControlId id) { return layout::link_target(id); }
 
+std::optional<Action> action(ControlId id) {
+  switch (role(id)) {
+    case Role::PushButton: return kButtonAction;
+    case Role::Link: return kLinkAction;
+    default: return std::nullopt;
+  }
+}
+
 ControlId next_in_tab_order(std::optional<ControlId> from, bool backwards) {
   const auto at = from ? std::find(kTabOrder.begin(), kTabOrder.end(), *from) : kTabOrder.end();
   if (at == kTabOrder.end()) return backwards ? kTabOrder.back() : kTabOrder.front();

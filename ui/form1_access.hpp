@@ -29,12 +29,13 @@ inline constexpr std::u16string_view kWindowName = layout::kWindowCaption;
 // Text1 shows no caption; this is what a screen reader announces for it.
 inline constexpr std::u16string_view kText1Name = u"Text zum Verwurschteln";
 
-// The one action a link label offers: `name` as assistive technology calls
-// it (the usual name of a link's action), `label` as a person reads it.
+// A control's one action, as a click does it: `name` as assistive technology
+// calls it (the usual name for the role), `label` as a person reads it.
 struct Action {
   std::u16string_view name;
   std::u16string_view label;
 };
+inline constexpr Action kButtonAction = {u"press", u"Drücken"};
 inline constexpr Action kLinkAction = {u"jump", u"Öffnen"};
 
 // The role of a control by its kind: role(ControlId::Text1) == Role::EditableText
@@ -48,6 +49,10 @@ std::u16string name(ControlId id);
 // The accessible description: a link's address (link_target), empty for every
 // other control: description(ControlId::Label3) == u"mailto:info@example.org".
 std::u16string description(ControlId id);
+
+// The action of a control that a click sets off: kButtonAction for
+// Command1, kLinkAction for Label2 and Label3, none for Text1 and Label1.
+std::optional<Action> action(ControlId id);
 
 // ---- Focus
 

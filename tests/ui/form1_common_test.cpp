@@ -77,6 +77,8 @@ TEST(Access, RolesNamesAndTabOrder) {
       EXPECT_EQ(access::name(c.id), textquirl::layout::caption(c.id));
     }
     EXPECT_EQ(access::description(c.id), link ? textquirl::layout::link_target(c.id) : u"");
+    const auto action = access::action(c.id);
+    EXPECT_EQ(action ? action->name : u"", link ? u"jump" : c.id == ControlId::Command1 ? u"press" : u"");
   }
 
   // Tab from each control walks the whole order and comes back; Shift+Tab

@@ -180,7 +180,7 @@ echo "e2e_wine: Escape kept the text; Tab, Shift+Tab, Enter, Space, Ctrl+Enter w
 expected_access="Form1 - „“ „“ „“
 Form1.client client „Textquirl“ „“ „“
 Text1 text „Text zum Verwurschteln“ „“ „“
-Command1 pushbutton „Verwurschteln und in Zwischenablage kopieren“ „“ „“
+Command1 pushbutton „Verwurschteln und in Zwischenablage kopieren“ „“ „Drücken“
 Label2 link „http://example.org/computer/programme/“ „http://example.org/computer/programme/“ „Öffnen“
 Label3 link „(info@example.org)“ „mailto:info@example.org“ „Öffnen“"
 [ "$(grep -v '^Label1 ' "$work/access")" = "$expected_access" ] || fail "MSAA reads: $(cat "$work/access")"

@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "ui/form1_access.hpp"
@@ -32,8 +33,8 @@ HRESULT string_result(std::u16string_view text, BSTR* out) {
 bool is_self(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
 // The standard object of the control's window class answers everything but
-// the role, the name, the description and, for a link, the state and the
-// default action.
+// the role, the name, the description, the default action of the button and
+// the links, and a link's state.
 class ControlAccessible final : public IAccessible, public IOleWindow {
  public:
   ControlAccessible(HWND control, layout::ControlId id, IAccessible* standard)
@@ -112,15 +113,17 @@ class ControlAccessible final : public IAccessible, public IOleWindow {
     return result;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-    if (!is_self(child) || !is_link()) return standard_->get_accDefaultAction(child, action);
-    return string_result(access::kLinkAction.label, action);
+    const std::optional<access::Action> own = access::action(id_);
+    if (!is_self(child) || !own) return standard_->get_accDefaultAction(child, action);
+    return string_result(own->label, action);
   }
-  // Posted, so that the caller, often another process, is not kept waiting
-  // while the shell starts a browser.
+  // What a click does, posted, so that the caller, often another process, is
+  // not kept waiting while the button scrambles or the shell starts a browser.
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-    if (!is_self(child) || !is_link()) return standard_->accDoDefaultAction(child);
+    if (!is_self(child) || !access::action(id_)) return standard_->accDoDefaultAction(child);
     const int id = static_cast<int>(id_);
-    return PostMessageW(GetParent(control_), WM_COMMAND, MAKEWPARAM(id, STN_CLICKED),
+    const WORD code = is_link() ? STN_CLICKED : BN_CLICKED;
+    return PostMessageW(GetParent(control_), WM_COMMAND, MAKEWPARAM(id, code),
                         reinterpret_cast<LPARAM>(control_))
                ? S_OK
                : HRESULT_FROM_WIN32(GetLastError());
