@@ -167,9 +167,13 @@ TEST(Form1, FocusAndTabOrder) {
   const QImage unfocused = label2->grab().toImage();
   label2->setFocus(Qt::TabFocusReason);
   EXPECT_NE(label2->grab().toImage(), unfocused);
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
   text1->setFocus();
   click(control<QLabel>(form, "Label3"));
   EXPECT_EQ(focused(), QStringLiteral("Text1"));
+  EXPECT_EQ(catcher.urls.size(), 1u);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
 }
 
 TEST(Form1, WhatAssistiveTechnologyGets) {
