@@ -1,7 +1,5 @@
 #include "cli/filter.hpp"
 
-#include <unicode/utf16.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
@@ -87,8 +85,8 @@ constexpr std::size_t kThreadedAtLeast = std::size_t{1} << 20;
 // one, so that a sequence the cut cuts short is reported as in the whole.
 void check_utf8_in_halves(std::string_view text) {
   std::size_t cut = text.size() / 2;
-  for (int i = 0; i < 4 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i) ++cut;
-  if (text.size() < kThreadedAtLeast || (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+  for (int i = 0; i < 4 && cut < text.size() && is_continuation(static_cast<unsigned char>(text[cut])); ++i) ++cut;
+  if (text.size() < kThreadedAtLeast || is_continuation(static_cast<unsigned char>(text[cut]))) {
     check_utf8(text);
     return;
   }
@@ -270,7 +268,7 @@ class Pipeline {
           stage.scrambler.push_last(stage.decoded, stage.scrambled);
         }
         const std::u16string& out = stage.scrambled;
-        const std::size_t ready = k + 1 < end && !out.empty() && (out.back() == u'\r' || U16_IS_LEAD(out.back()))
+        const std::size_t ready = k + 1 < end && !out.empty() && (out.back() == u'\r' || is_lead_surrogate(out.back()))
                                       ? out.size() - 1 : out.size();
         kept = out.size() - ready;
         encode(stage, ready);
@@ -416,6 +414,8 @@ int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size
   } catch (const Failure& failure) {
     report(io, failure.what());
   } catch (const std::bad_alloc&) {
+    report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");
+  } catch (const WordTooLong&) {  // a word longer than any that fits in memory here
     report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");
   } catch (const std::length_error&) {
     report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");

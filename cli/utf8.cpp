@@ -1,9 +1,5 @@
 #include "cli/utf8.hpp"
 
-#include <unicode/ustring.h>
-#include <unicode/utf16.h>
-#include <unicode/utf8.h>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -11,14 +7,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <limits>
 
 namespace textquirl::cli {
 namespace {
-
-constexpr std::size_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-
-bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // End of the next piece of `utf8` starting at `begin`, at most `max_chunk`
 // bytes long. It is moved back to the start of a sequence so that no valid
@@ -34,13 +25,12 @@ std::size_t utf8_chunk_end(std::string_view utf8, std::size_t begin, std::size_t
   return end;
 }
 
-// German description of the invalid sequence that starts at `at` and that
-// U8_NEXT ended at `next`; `piece_ends_input` tells whether the end of
-// `piece` is the end of the whole input.
-std::string describe(std::string_view piece, std::size_t at, std::size_t next, bool piece_ends_input) {
-  const auto byte = static_cast<unsigned char>(piece[at]);
-  const auto second = at + 1 < piece.size() ? static_cast<unsigned char>(piece[at + 1]) : 0;
-  const bool second_continues = at + 1 < piece.size() && is_continuation(second);
+// German description of the invalid sequence that starts at utf8[at] and
+// whose longest valid start ends at `next`.
+std::string describe(std::string_view utf8, std::size_t at, std::size_t next) {
+  const auto byte = static_cast<unsigned char>(utf8[at]);
+  const auto second = at + 1 < utf8.size() ? static_cast<unsigned char>(utf8[at + 1]) : 0;
+  const bool second_continues = at + 1 < utf8.size() && is_continuation(second);
   if (is_continuation(byte)) return "Folgebyte ohne vorangehendes Startbyte";
   if (byte == 0xC0 || byte == 0xC1) return "überlange Kodierung";
   if (byte >= 0xF5) return "dieses Byte kommt in UTF-8 nicht vor";
@@ -50,49 +40,8 @@ std::string describe(std::string_view piece, std::size_t at, std::size_t next, b
     if (byte == 0xED && second >= 0xA0) return "kodierte UTF-16-Surrogathälfte (U+D800 bis U+DFFF)";
     if (byte == 0xF4 && second >= 0x90) return "Codepunkt über U+10FFFF";
   }
-  if (next == piece.size() && piece_ends_input) return "Bytefolge am Ende der Eingabe abgebrochen";
+  if (next == utf8.size()) return "Bytefolge am Ende der Eingabe abgebrochen";
   return "unvollständige Bytefolge (zu wenige Folgebytes)";
-}
-
-// The error for `piece` = utf8[begin, end), which ICU rejected.
-InvalidUtf8 locate_utf8_error(std::string_view utf8, std::size_t begin, std::size_t end) {
-  const std::string_view piece = utf8.substr(begin, end - begin);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(piece.data());
-  const auto length = static_cast<std::int32_t>(piece.size());
-  std::int32_t i = 0;
-  while (i < length) {
-    const std::int32_t at = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) {
-      return InvalidUtf8(begin + static_cast<std::size_t>(at),
-                         describe(piece, static_cast<std::size_t>(at), static_cast<std::size_t>(i),
-                                  end == utf8.size()));
-    }
-  }
-  return InvalidUtf8(begin, "ungültige Bytefolge");
-}
-
-// Exact UTF-8 length of valid UTF-16 text (a surrogate pair: 2 + 2 bytes).
-std::size_t utf8_length(std::u16string_view utf16) {
-  std::size_t length = 0;
-  for (const char16_t unit : utf16) {  // arithmetic rather than branches, so it vectorizes
-    const bool surrogate = (unit & 0xF800) == 0xD800;
-    length += 1 + (unit >= 0x80) + ((unit >= 0x800) & !surrogate);
-  }
-  return length;
-}
-
-std::size_t first_unpaired_surrogate(std::u16string_view piece) {
-  const auto length = static_cast<std::int32_t>(piece.size());
-  std::int32_t i = 0;
-  while (i < length) {
-    const std::int32_t at = i;
-    UChar32 c;
-    U16_NEXT(piece.data(), i, length, c);
-    if (U_IS_SURROGATE(c)) return static_cast<std::size_t>(at);
-  }
-  return 0;
 }
 
 // Blocks of 16 bytes or units: the fast paths handle a whole block of
@@ -165,30 +114,50 @@ void copy_plain_blocks(const In* in, std::size_t n, std::size_t& i, Out*& to, Co
   }
 }
 
-bool is_continuation_byte(std::uint8_t b) { return (b & 0xC0) == 0x80; }
+// The range of the second byte of a sequence led by `lead` (0xC2 .. 0xF4):
+// narrower after E0, ED, F0 and F4, which would otherwise encode overlong
+// forms, surrogates or code points past U+10FFFF (RFC 3629).
+struct ByteRange {
+  std::uint8_t low, high;
+};
+ByteRange second_byte_range(std::uint8_t lead) {
+  switch (lead) {
+    case 0xE0: return {0xA0, 0xBF};
+    case 0xED: return {0x80, 0x9F};
+    case 0xF0: return {0x90, 0xBF};
+    case 0xF4: return {0x80, 0x8F};
+    default: return {0x80, 0xBF};
+  }
+}
+
+// Length of a sequence led by `lead`, or 0 for a byte that leads none.
+std::size_t sequence_length(std::uint8_t lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// End of the longest start of a valid sequence at bytes[i] (the maximal
+// subpart): the lead and the continuation bytes that fit it, at most one
+// short of the whole; at least i + 1.
+std::size_t valid_start_end(const std::uint8_t* bytes, std::size_t i, std::size_t n) {
+  const std::size_t length = sequence_length(bytes[i]);
+  std::size_t end = i + 1;
+  if (length == 0 || end == n) return end;
+  const ByteRange second = second_byte_range(bytes[i]);
+  if (bytes[end] < second.low || bytes[end] > second.high) return end;
+  for (++end; end < i + length && end < n && is_continuation(bytes[end]);) ++end;
+  return end;
+}
 
 // Length of the valid sequence that starts with the non-ASCII byte at
-// bytes[i], or 0 if it is invalid (the rules of RFC 3629).
+// bytes[i], or 0 if it is invalid.
 std::size_t valid_sequence_length(const std::uint8_t* bytes, std::size_t i, std::size_t n) {
   const std::uint8_t lead = bytes[i];
-  const std::size_t left = n - i;
-  if (lead >= 0xC2 && lead <= 0xDF) return left >= 2 && is_continuation_byte(bytes[i + 1]) ? 2 : 0;
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    if (left < 3) return 0;
-    const std::uint8_t second = bytes[i + 1];
-    const std::uint8_t low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-    return second >= low && second <= high && is_continuation_byte(bytes[i + 2]) ? 3 : 0;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    if (left < 4) return 0;
-    const std::uint8_t second = bytes[i + 1];
-    const std::uint8_t low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
-    return second >= low && second <= high && is_continuation_byte(bytes[i + 2]) &&
-                   is_continuation_byte(bytes[i + 3])
-               ? 4
-               : 0;
-  }
-  return 0;
+  if (lead >= 0xC2 && lead <= 0xDF) return n - i >= 2 && is_continuation(bytes[i + 1]) ? 2 : 0;  // umlauts
+  const std::size_t length = sequence_length(lead);
+  return length != 0 && valid_start_end(bytes, i, n) == i + length ? length : 0;
 }
 
 }  // namespace
@@ -210,7 +179,7 @@ void check_utf8(std::string_view utf8) {
       continue;
     }
     const std::size_t length = valid_sequence_length(bytes, i, n);
-    if (length == 0) throw locate_utf8_error(utf8, i, n);
+    if (length == 0) throw detail::invalid_sequence(utf8, i, valid_start_end(bytes, i, n));
     i += length;
   }
 }
@@ -239,8 +208,8 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
     } else {
       const std::uint32_t c = ((lead & 0x07u) << 18) | ((in[i + 1] & 0x3Fu) << 12) |
                               ((in[i + 2] & 0x3Fu) << 6) | (in[i + 3] & 0x3Fu);
-      *to++ = static_cast<char16_t>(U16_LEAD(c));
-      *to++ = static_cast<char16_t>(U16_TRAIL(c));
+      *to++ = static_cast<char16_t>(0xD7C0 + (c >> 10));  // 0xD800 + ((c - 0x10000) >> 10)
+      *to++ = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
       i += 4;
     }
   }
@@ -265,13 +234,13 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
       *to++ = static_cast<char>(0xC0 | (c >> 6));
       *to++ = static_cast<char>(0x80 | (c & 0x3F));
       i += 1;
-    } else if (!U16_IS_SURROGATE(c)) {
+    } else if ((c & 0xF800) != 0xD800) {  // not a surrogate
       *to++ = static_cast<char>(0xE0 | (c >> 12));
       *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       *to++ = static_cast<char>(0x80 | (c & 0x3F));
       i += 1;
-    } else if (U16_IS_LEAD(c) && i + 1 < n && U16_IS_TRAIL(in[i + 1])) {
-      const UChar32 code = U16_GET_SUPPLEMENTARY(c, in[i + 1]);
+    } else if (is_lead_surrogate(c) && i + 1 < n && (in[i + 1] & 0xFC00) == 0xDC00) {
+      const std::uint32_t code = 0x10000 + ((std::uint32_t{c} - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
       *to++ = static_cast<char>(0xF0 | (code >> 18));
       *to++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
       *to++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
@@ -289,59 +258,8 @@ std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t
   return utf8_chunk_end(utf8, begin, max_bytes);
 }
 
-namespace detail {
-
-std::u16string utf8_to_utf16(std::string_view utf8, std::size_t max_chunk) {
-  max_chunk = std::clamp<std::size_t>(max_chunk, 4, kInt32Max);  // room for any sequence
-  std::u16string out;
-  out.resize(utf8.size());  // never more UTF-16 units than UTF-8 bytes
-  std::size_t written = 0;
-  for (std::size_t begin = 0; begin < utf8.size();) {
-    const std::size_t end = utf8_chunk_end(utf8, begin, max_chunk);
-    const std::size_t room = std::min(out.size() - written, kInt32Max);
-    std::int32_t produced = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8(out.data() + written, static_cast<std::int32_t>(room), &produced,
-                  utf8.data() + begin, static_cast<std::int32_t>(end - begin), &status);
-    if (U_FAILURE(status)) throw locate_utf8_error(utf8, begin, end);
-    written += static_cast<std::size_t>(produced);
-    begin = end;
-  }
-  out.resize(written);
-  return out;
-}
-
-std::string utf16_to_utf8(std::u16string_view utf16, std::size_t max_chunk) {
-  // Up to three bytes per unit must fit ICU's int32_t output length.
-  max_chunk = std::clamp<std::size_t>(max_chunk, 2, kInt32Max / 3);
-  std::string out;
-  out.resize(utf8_length(utf16));
-  std::size_t written = 0;
-  for (std::size_t begin = 0; begin < utf16.size();) {
-    std::size_t end = begin + std::min(max_chunk, utf16.size() - begin);
-    if (end < utf16.size() && U16_IS_LEAD(utf16[end - 1])) --end;  // keep pairs together
-    const std::u16string_view piece = utf16.substr(begin, end - begin);
-    const std::size_t room = std::min(out.size() - written, kInt32Max);
-    std::int32_t produced = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strToUTF8(out.data() + written, static_cast<std::int32_t>(room), &produced, piece.data(),
-                static_cast<std::int32_t>(piece.size()), &status);
-    if (U_FAILURE(status)) throw InvalidUtf16(begin + first_unpaired_surrogate(piece));
-    written += static_cast<std::size_t>(produced);
-    begin = end;
-  }
-  out.resize(written);
-  return out;
-}
-
-}  // namespace detail
-
-std::u16string utf8_to_utf16(std::string_view utf8) {
-  return detail::utf8_to_utf16(utf8, kInt32Max);
-}
-
-std::string utf16_to_utf8(std::u16string_view utf16) {
-  return detail::utf16_to_utf8(utf16, kInt32Max / 3);
+InvalidUtf8 detail::invalid_sequence(std::string_view utf8, std::size_t at, std::size_t next) {
+  return InvalidUtf8(at, describe(utf8, at, next));
 }
 
 }  // namespace textquirl::cli

@@ -61,7 +61,7 @@ void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis, std::u16st
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis) {
   ergebnis.assign(1, std::u16string());
   std::vector<std::uint32_t> bounds;
-  internal::GraphemeSplitter().split_by_rules(eingabe, bounds);
+  internal::split_graphemes_by_rules(eingabe, bounds);
   for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
     ergebnis.emplace_back(eingabe.substr(bounds[i], bounds[i + 1] - bounds[i]));
   }

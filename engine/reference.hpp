@@ -8,11 +8,27 @@
 // on every input.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "engine/random_source.hpp"
 #include "engine/text_primitives.hpp"
+
+namespace textquirl::testing {
+
+// Always yields 0, so that every shuffle keeps the original order; counts
+// its draws.
+class ZeroSource final : public RandomSource {
+ public:
+  float next() override {
+    ++draws;
+    return 0.0f;
+  }
+  std::size_t draws = 0;
+};
+
+}  // namespace textquirl::testing
 
 namespace textquirl::reference {
 

@@ -7,8 +7,8 @@
 // user-perceived characters (extended grapheme clusters).
 //
 //   DefaultRandom random;
-//   scramble(u"Hallo, Welt!", random)  // e.g. u"Hlalo, Wlet!"
-//   scramble(u"eins\r\nzwei", random)  // u"e??s \r\nz??i": space before, none after
+//   scramble(u"Hallo, Welt!", random) == u"Hlalo, Wlet!"
+//   scramble(u"eins\r\nzwei", random) == u"enis \r\nzwei"  // space before, none after
 //
 // `Scrambler` does the same for a text that arrives in pieces, cut anywhere,
 // and hands the result out piece by piece.
@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/error.hpp"
 #include "engine/letter_shuffle.hpp"
 #include "engine/random_source.hpp"
 #include "engine/text_primitives.hpp"
@@ -27,7 +28,8 @@ namespace textquirl {
 // Scrambles `text` (line breaks as CR LF), drawing from `random` one value per
 // character moved, word by word from the start. Linear in the text's length
 // (a single very long word: n log n). Throws std::bad_alloc when memory runs
-// out; `text` is never changed.
+// out, WordTooLong for a word beyond the engine's indices; `text` is never
+// changed.
 std::u16string scramble(std::u16string_view text, RandomSource& random);
 
 // The number of values scramble(text) draws: for each word of four or more
@@ -46,10 +48,11 @@ std::size_t count_draws(std::u16string_view text);
 // put together equal scramble(whole text), with the same draws in the same
 // order. A piece ending inside a word, or in a CR, is held back until the
 // next piece decides it; the rest of the result goes out at once.
+//   DefaultRandom random;
 //   Scrambler s(random);
 //   std::u16string out;
-//   s.push(u"Hallo, We", out);  // out == u"H??o,"
-//   s.push_last(u"lt!", out);   // out == u"H??o, W??t!"
+//   s.push(u"Hallo, We", out);  // out == u"Hlalo,": "We" may go on
+//   s.push_last(u"lt!", out);   // out == u"Hlalo, Wlet!"
 class Scrambler {
  public:
   // Draws from `random`, which must outlive the scrambler.

@@ -81,8 +81,7 @@ void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis, std::u16st
 
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis) {
   std::vector<std::uint32_t> bounds;
-  internal::GraphemeSplitter splitter;
-  splitter.split(eingabe, bounds);
+  internal::split_graphemes(eingabe, bounds);
   ergebnis.assign(1, std::u16string());
   ergebnis.reserve(bounds.size());
   for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {

@@ -14,32 +14,13 @@
 
 #include "cli/filter.hpp"
 #include "fuzz_common.hpp"
+#include "tests/cli/memory_io.hpp"
 
 namespace {
 
 using textquirl::fuzz::check;
 
-class MemoryIo final : public textquirl::cli::Io {
- public:
-  explicit MemoryIo(std::string input) : input_(std::move(input)) {}
-  textquirl::cli::IoStatus read_stdin(std::string& contents) override {
-    contents = input_;
-    return {};
-  }
-  textquirl::cli::IoStatus read_file(const std::string&, std::string&) override {
-    return {"nicht vorgesehen"};
-  }
-  textquirl::cli::IoStatus write_stdout(std::string_view data) override {
-    out.append(data);
-    return {};
-  }
-  void write_stderr(std::string_view message) override { err.append(message); }
-
-  std::string out, err;
-
- private:
-  std::string input_;
-};
+using textquirl::cli::testing::MemoryIo;
 
 bool valid_utf8(std::string_view s) {
   UErrorCode status = U_ZERO_ERROR;

@@ -23,11 +23,7 @@
 namespace {
 
 using textquirl::fuzz::check;
-
-class ZeroSource final : public textquirl::RandomSource {
- public:
-  float next() override { return 0.0f; }
-};
+using textquirl::testing::ZeroSource;
 
 std::u16string sorted_without_breaks(std::u16string s) {
   s.erase(std::remove_if(s.begin(), s.end(), [](char16_t c) { return c == u' ' || c == u'\r' || c == u'\n'; }),

@@ -32,6 +32,10 @@ struct Control {
 
 inline constexpr std::u16string_view kWindowCaption = u"Textquirl";
 
+// The dots per inch of a screen at 100 %: Windows' default and Qt's
+// device-independent pixels.
+inline constexpr int kStandardDpi = 96;
+
 // The client area: 546 × 437 pixels at 96 DPI.
 inline constexpr int kClientWidthTwips = 8190;
 inline constexpr int kClientHeightTwips = 6555;

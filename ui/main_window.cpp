@@ -44,7 +44,7 @@ QString to_qstring(std::u16string_view text) {
 template <class Widget>
 Widget* place(Widget* widget, ControlId id) {
   const layout::Control& c = layout::control(id);
-  const layout::Rect r = layout::pixels(c.twips, 96);
+  const layout::Rect r = layout::pixels(c.twips, layout::kStandardDpi);
   widget->setObjectName(to_qstring(c.name));
   widget->setGeometry(r.left, r.top, r.width, r.height);
   widget->setAccessibleName(to_qstring(access::name(id)));
@@ -131,8 +131,8 @@ Form1::Form1(QWidget* parent)
   icon.addFile(QStringLiteral(":/textquirl/textquirl-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/textquirl/textquirl-32.png"), QSize(32, 32));
   setWindowIcon(icon);
-  setFixedSize(layout::twips_to_pixels(layout::kClientWidthTwips, 96),
-               layout::twips_to_pixels(layout::kClientHeightTwips, 96));
+  setFixedSize(layout::twips_to_pixels(layout::kClientWidthTwips, layout::kStandardDpi),
+               layout::twips_to_pixels(layout::kClientHeightTwips, layout::kStandardDpi));
 
   // Created in tab order, which gives the focus chain: Text1, Command1,
   // Label1 (which takes no focus), Label2, Label3.

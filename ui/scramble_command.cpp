@@ -50,6 +50,15 @@ std::u16string from_utf8(std::string_view bytes) {
   return out;
 }
 
+// The reason given for a word the engine cannot index.
+std::u16string_view reason(const WordTooLong& error) {
+  switch (error.limit()) {
+    case WordTooLong::Limit::kShuffle: return u"Wort zu lang zum Verwurschteln";
+    case WordTooLong::Limit::kSplit: return u"Wort zu lang für die Zerlegung in Zeichen";
+  }
+  return u"Wort zu lang";
+}
+
 }  // namespace
 
 ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
@@ -57,6 +66,8 @@ ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
     return {true, scrambler_ ? scrambler_(text) : scramble(text, random_)};
   } catch (const std::bad_alloc&) {
     return {false, scramble_failure_message(kOutOfMemoryReason)};
+  } catch (const WordTooLong& e) {
+    return {false, scramble_failure_message(reason(e))};
   } catch (const std::exception& e) {
     return {false, scramble_failure_message(from_utf8(e.what()))};
   } catch (...) {

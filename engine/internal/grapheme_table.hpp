@@ -5,6 +5,24 @@
 
 #include <cstdint>
 
+namespace textquirl::internal {
+
+// The Unicode version the table was made from.
+inline constexpr char kUnicodeVersion[] = "15.0.0";
+
+// A code point's grapheme properties, one byte: the Grapheme_Cluster_Break
+// class in the low bits (kClassMask) and the flags below.
+enum GraphemeClass : std::uint8_t {
+  kOther, kCR, kLF, kControl, kExtend, kZwj, kRegionalIndicator, kPrepend, kSpacingMark, kL, kV, kT, kLV, kLVT,
+};
+inline constexpr std::uint8_t kClassMask = 0x0F;
+inline constexpr std::uint8_t kPictographic = 0x10;     // Extended_Pictographic
+inline constexpr std::uint8_t kConjunctExtend = 0x20;   // Extend with a combining class, or ZWJ
+inline constexpr std::uint8_t kVirama = 0x40;           // virama of the six conjunct scripts
+inline constexpr std::uint8_t kConsonant = 0x80;        // linking consonant of the same scripts
+
+}  // namespace textquirl::internal
+
 namespace textquirl::internal::grapheme_table {
 
 // Per code point: Grapheme_Cluster_Break class (low four bits, in the order

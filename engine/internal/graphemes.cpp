@@ -2,9 +2,8 @@
 
 #include <limits>
 #include <memory>
-#include <stdexcept>
 
-#include "engine/internal/grapheme_table.hpp"
+#include "engine/error.hpp"
 
 namespace textquirl::internal {
 namespace {
@@ -22,7 +21,7 @@ std::unique_ptr<std::bitset<65536>> build_single_unit_table() {
 // Offsets are kept in 32 bits, with the top bit to spare.
 void check_length(std::u16string_view text) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw std::length_error("Wort zu lang für die Zerlegung in Zeichen");
+    fail(WordTooLong::Limit::kSplit);
   }
 }
 
@@ -118,7 +117,7 @@ bool each_unit_is_a_character(std::u16string_view text) {
   return true;
 }
 
-void GraphemeSplitter::split(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
+void split_graphemes(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
   bounds.clear();
   check_length(text);
   if (each_unit_is_a_character(text)) {
@@ -126,10 +125,10 @@ void GraphemeSplitter::split(std::u16string_view text, std::vector<std::uint32_t
     for (std::uint32_t i = 0; i < bounds.size(); ++i) bounds[i] = i;
     return;
   }
-  split_by_rules(text, bounds);
+  split_graphemes_by_rules(text, bounds);
 }
 
-void GraphemeSplitter::split_by_rules(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
+void split_graphemes_by_rules(std::u16string_view text, std::vector<std::uint32_t>& bounds) {
   bounds.clear();
   check_length(text);
   BreakRules rules;

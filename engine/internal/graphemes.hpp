@@ -1,6 +1,6 @@
 // Splitting text into user-perceived characters (extended grapheme clusters,
-// Unicode 15.0, with the Indic conjunct rule of ICU 72's root rules).
-// Internal to the engine.
+// of the Unicode version in grapheme_table.hpp, with the Indic conjunct rule
+// of ICU 72's root rules). Internal to the engine.
 #pragma once
 
 #include <bitset>
@@ -9,19 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace textquirl::internal {
+#include "engine/internal/grapheme_table.hpp"
 
-// A code point's grapheme properties, one byte: the Grapheme_Cluster_Break
-// class in the low bits (kClassMask) and the flags below.
-enum GraphemeClass : std::uint8_t {
-  kOther, kCR, kLF, kControl, kExtend, kZwj, kRegionalIndicator, kPrepend, kSpacingMark,
-  kL, kV, kT, kLV, kLVT,
-};
-inline constexpr std::uint8_t kClassMask = 0x0F;
-inline constexpr std::uint8_t kPictographic = 0x10;     // Extended_Pictographic
-inline constexpr std::uint8_t kConjunctExtend = 0x20;   // Extend with a combining class, or ZWJ
-inline constexpr std::uint8_t kVirama = 0x40;           // virama of the six conjunct scripts
-inline constexpr std::uint8_t kConsonant = 0x80;        // linking consonant of the same scripts
+namespace textquirl::internal {
 
 // The properties of code point `c` (up to 0x10FFFF; a lone surrogate has
 // its own entry): grapheme_properties(U'\u0301') == kExtend | kConjunctExtend.
@@ -37,18 +27,14 @@ const std::bitset<65536>& single_unit_characters();
 // prepended marks or CR. Such text needs no segmentation.
 bool each_unit_is_a_character(std::u16string_view text);
 
-// Finds the boundaries of the user-perceived characters of a text. A lone
-// surrogate counts as a code point of its own (class Other), as in ICU.
-class GraphemeSplitter {
- public:
-  // Replaces `bounds` with the start offset of every character of `text`,
-  // followed by text.size(): u"e\u0301a" gives {0, 2, 3}; u"" gives {0}.
-  // Throws std::length_error for a text of 2^31 units or more.
-  void split(std::u16string_view text, std::vector<std::uint32_t>& bounds);
+// Replaces `bounds` with the start offset of every user-perceived character
+// of `text`, followed by text.size(): u"e\u0301a" gives {0, 2, 3}; u"" gives
+// {0}. A lone surrogate counts as a code point of its own (class Other), as
+// in ICU. Fails with WordTooLong (kSplit) for a text of 2^31 units or more.
+void split_graphemes(std::u16string_view text, std::vector<std::uint32_t>& bounds);
 
-  // The same, always applying the rules: for callers that already know the
-  // text is not made of single-unit characters only.
-  void split_by_rules(std::u16string_view text, std::vector<std::uint32_t>& bounds);
-};
+// The same, always applying the rules: for callers that already know the
+// text is not made of single-unit characters only.
+void split_graphemes_by_rules(std::u16string_view text, std::vector<std::uint32_t>& bounds);
 
 }  // namespace textquirl::internal

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
+#include "engine/error.hpp"
 #include "engine/random_source.hpp"
 
 namespace textquirl::internal {
@@ -278,7 +278,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
 // short cases stay small enough to be inlined into their callers.
 template <class Source, class Value, class Emit>
 [[gnu::noinline]] void shuffle_long(std::size_t n, Source& random, Value& value, Emit& emit) {
-  if (n > UINT32_MAX) throw std::length_error("Wort zu lang zum Verwurschteln");
+  if (n > UINT32_MAX) fail(WordTooLong::Limit::kShuffle);
   if (n < kLongShuffle) {
     RemainingIndices<std::uint16_t> remaining(n);
     for (std::size_t m = n; m > 0; --m) emit(value(remaining.take(draw_index(random, m))));
@@ -321,7 +321,7 @@ void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
 }
 
 // shuffle_values with the indices themselves as values; requires
-// n <= UINT32_MAX, else throws std::length_error.
+// n <= UINT32_MAX, else fails with WordTooLong (kShuffle) before any draw.
 template <class Source, class Emit>
 void shuffle_indices(std::size_t n, Source& random, Emit&& emit) {
   shuffle_values(n, random, [](std::size_t i) { return static_cast<std::uint32_t>(i); }, emit);

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/line_breaks.hpp"
+#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
+#include "memory_io.hpp"
 #include "engine/random_source.hpp"
 #include "engine/scramble.hpp"
 
@@ -19,37 +20,7 @@ namespace {
 
 using namespace std::string_literals;
 
-class FakeIo final : public Io {
- public:
-  std::string standard_input;
-  std::map<std::string, std::string> files;
-  std::string stdin_error;      // when set, reading stdin fails with it
-  std::string write_error;      // when set, writing stdout fails with it ...
-  std::size_t writes_before_error = 0;  // ... after this many writes
-  std::string out_of_memory_on;  // reading this input throws std::bad_alloc
-  std::string out;
-  std::string err;
-
-  IoStatus read_stdin(std::string& contents) override {
-    if (out_of_memory_on == "-") throw std::bad_alloc();
-    if (!stdin_error.empty()) return {stdin_error};
-    contents = std::exchange(standard_input, "");  // a second "-" finds it empty, like a pipe
-    return {};
-  }
-  IoStatus read_file(const std::string& path, std::string& contents) override {
-    if (out_of_memory_on == path) throw std::bad_alloc();
-    const auto found = files.find(path);
-    if (found == files.end()) return {"Datei oder Verzeichnis nicht gefunden"};
-    contents = found->second;
-    return {};
-  }
-  IoStatus write_stdout(std::string_view data) override {
-    if (!write_error.empty() && writes_before_error-- == 0) return {write_error};
-    out += data;
-    return {};
-  }
-  void write_stderr(std::string_view message) override { err += message; }
-};
+using FakeIo = testing::MemoryIo;
 
 int run(FakeIo& io, std::vector<std::string_view> args) { return run_filter(args, io); }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/line_breaks.hpp"
+#include "cli/reference.hpp"
 
 #include <random>
 #include <string>

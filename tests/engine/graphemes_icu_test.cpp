@@ -17,8 +17,6 @@
 namespace textquirl {
 namespace {
 
-using internal::GraphemeSplitter;
-
 void append_code_point(std::u16string& text, char32_t c) {
   if (c < 0x10000) {
     text += static_cast<char16_t>(c);
@@ -30,11 +28,10 @@ void append_code_point(std::u16string& text, char32_t c) {
 
 // Both ways into the splitter: with the shortcut for simple text and without.
 void expect_bounds(std::u16string_view text, const std::vector<std::uint32_t>& expected, const std::string& what) {
-  GraphemeSplitter splitter;
   std::vector<std::uint32_t> bounds{7};
-  splitter.split(text, bounds);
+  internal::split_graphemes(text, bounds);
   ASSERT_EQ(bounds, expected) << what;
-  splitter.split_by_rules(text, bounds);
+  internal::split_graphemes_by_rules(text, bounds);
   ASSERT_EQ(bounds, expected) << what << " (by the rules)";
 }
 
@@ -45,7 +42,7 @@ TEST(grapheme_properties, MatchIcuForEveryCodePoint) {
   }
 }
 
-TEST(GraphemeSplitter, FollowsGraphemeBreakTest) {
+TEST(split_graphemes, FollowsGraphemeBreakTest) {
   const std::string path = TEXTQUIRL_UNICODE_DIR "/auxiliary/GraphemeBreakTest.txt";
   std::ifstream file(path);
   ASSERT_TRUE(file) << "cannot read " << path;
@@ -69,7 +66,7 @@ TEST(GraphemeSplitter, FollowsGraphemeBreakTest) {
   EXPECT_GT(cases, 600u);
 }
 
-TEST(GraphemeSplitter, AgreesWithIcuOnRandomTexts) {
+TEST(split_graphemes, AgreesWithIcuOnRandomTexts) {
   // A few code points of every combination of properties, lone surrogates
   // among them, and plain letters.
   std::map<std::uint8_t, std::vector<char32_t>> by_properties;

@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "engine/random_source.hpp"
+#include "engine/reference.hpp"
 
 namespace textquirl::testing {
-
-// Always yields 0: every shuffle keeps the original order.
-class ZeroSource final : public RandomSource {
- public:
-  float next() override {
-    ++draws;
-    return 0.0f;
-  }
-  std::size_t draws = 0;
-};
 
 // The default generator, counting its draws.
 class CountingSource final : public RandomSource {

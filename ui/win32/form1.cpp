@@ -229,8 +229,13 @@ ClipboardResult put_on_clipboard(HWND owner, const std::u16string& text) {
   std::memcpy(target, text.c_str(), bytes);
   GlobalUnlock(memory);
 
+  // Another program may hold the clipboard for a moment: try for half a second.
+  constexpr int kOpenAttempts = 20;
+  constexpr DWORD kOpenRetryMilliseconds = 25;
   bool open = false;
-  for (int attempt = 0; attempt < 20 && !(open = OpenClipboard(owner)); ++attempt) Sleep(25);
+  for (int attempt = 0; attempt < kOpenAttempts && !(open = OpenClipboard(owner)); ++attempt) {
+    Sleep(kOpenRetryMilliseconds);
+  }
   if (!open) {
     GlobalFree(memory);
     return ClipboardResult::Busy;

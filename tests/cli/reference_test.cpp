@@ -1,4 +1,4 @@
-#include "cli/line_breaks.hpp"
+#include "cli/reference.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,62 @@
+// The examples the filter's headers give, each kept true here.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.hpp"
+#include "cli/posix_io.hpp"
+#include "cli/reference.hpp"
+#include "cli/utf8.hpp"
+
+namespace textquirl::cli {
+namespace {
+
+TEST(HeaderExamples, Utf8) {
+  EXPECT_TRUE(is_continuation(0xA4));
+  EXPECT_FALSE(is_continuation(0xC3));
+  EXPECT_TRUE(is_lead_surrogate(u'\xD83D'));
+  EXPECT_FALSE(is_lead_surrogate(u'a'));
+  EXPECT_NO_THROW(check_utf8("a\xC3\xA4"));
+  try {
+    check_utf8("a\x80");
+    ADD_FAILURE() << "accepted invalid UTF-8";
+  } catch (const InvalidUtf8& error) {
+    EXPECT_EQ(error.offset(), 1u);
+  }
+  std::u16string decoded = u"x";
+  append_utf16_crlf("\n\xC3\xA4\n", true, decoded);
+  EXPECT_EQ(decoded, u"x\nä\r\n");
+  std::string encoded = "x";
+  append_utf8_lf(u"ä\r\n\r", encoded);
+  EXPECT_EQ(encoded, "x\xC3\xA4\n\r");
+  EXPECT_EQ(utf8_piece_end("abc\xC3\xA4", 0, 4), 3u);
+}
+
+TEST(HeaderExamples, Reference) {
+  EXPECT_EQ(utf8_to_utf16("a\xC3\xA4"), u"aä");
+  try {
+    utf8_to_utf16("a\x80");
+    ADD_FAILURE() << "accepted invalid UTF-8";
+  } catch (const InvalidUtf8& error) {
+    EXPECT_EQ(error.offset(), 1u);
+  }
+  EXPECT_EQ(utf16_to_utf8(u"aä"), "a\xC3\xA4");
+  EXPECT_EQ(to_crlf(u"a\nb\r\nc\rd"), u"a\r\nb\r\nc\rd");
+  EXPECT_EQ(crlf_to_lf(u"a\r\nb\rc\r\r\n"), u"a\nb\rc\r\n");
+}
+
+TEST(HeaderExamples, OptionsAndSystemErrors) {
+  EXPECT_EQ(quoted("a.txt"), "„a.txt“");
+  const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
+  const Options options = parse_options(args);
+  EXPECT_EQ(options.seed, 7u);
+  EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.txt", "-x"}));
+  EXPECT_EQ(system_error_text(ENOENT), "Datei oder Verzeichnis nicht gefunden");
+  EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer 33)");
+}
+
+}  // namespace
+}  // namespace textquirl::cli
