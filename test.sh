@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build's
 # suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
-# cross build with its tests under Wine (engine, end-to-end), the same suite under
+# cross build with its tests under Wine (engine, end-to-end), the Windows setup
+# and the Debian packages (made by scripts/package.sh, linted, installed,
+# used and removed again), the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 60).
 set -euo pipefail
@@ -17,6 +19,10 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 echo "== Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
 ctest --test-dir build-windows --output-on-failure -j"$jobs"
+
+echo "== packages (scripts/package.sh, then installed, used and removed)"
+scripts/package.sh
+tests/packaging/run.sh
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -12,6 +12,7 @@
 
 #include "ui/desktop_session.hpp"
 #include "ui/main_window.hpp"
+#include "ui/product_info.hpp"
 
 namespace {
 
@@ -102,7 +103,12 @@ int main(int argc, char* argv[]) {
     if (previous_handler) previous_handler(held.type, QMessageLogContext(), held.message);
   }
   held_messages.clear();
-  QApplication::setDesktopFileName(QStringLiteral("textquirl"));
+  // The desktop entry's id, also as the X11 window class (WM_CLASS), so that
+  // desktops connect the window to its menu entry and icon.
+  const QString app_id = QString::fromUtf16(textquirl::product::kAppId.data(),
+                                            static_cast<qsizetype>(textquirl::product::kAppId.size()));
+  QCoreApplication::setApplicationName(app_id);
+  QGuiApplication::setDesktopFileName(app_id);
   textquirl::install_german_translations(app);
 
   // Closing deletes the window at once; the process may stay a little longer

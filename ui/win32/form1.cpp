@@ -18,6 +18,7 @@
 #include "ui/scramble_command.hpp"
 #include "ui/win32/accessible.hpp"
 #include "ui/win32/resource.h"
+#include "win32_build.h"
 
 namespace textquirl::win32 {
 namespace {
@@ -25,7 +26,7 @@ namespace {
 using layout::ControlId;
 using layout::ControlKind;
 
-constexpr wchar_t kClassName[] = L"Textquirl.Form1";
+constexpr wchar_t kClassName[] = TEXTQUIRL_WINDOW_CLASS;
 // A fixed frame with a minimise button and no maximise button.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;

@@ -1,0 +1,40 @@
+# The product's facts that the programs, the Windows setup and the Debian
+# packages all show: the maker's host and what follows from it, the copyright
+# year and the release date of this version (the version itself is the one of
+# project()). Set here once; everything else reads these variables, or the
+# files generated from them.
+
+set(TEXTQUIRL_HOST "example.org" CACHE STRING
+    "The maker's host: the web page, the mail address, the copyright holder, the publisher and the desktop id follow from it")
+set(TEXTQUIRL_COPYRIGHT_YEAR 2026)
+set(TEXTQUIRL_RELEASE_DATE 2026-12-08)
+
+# The host goes into C++ and resource strings, XML, desktop entries and the
+# setup script, so it is held to what a host name may be.
+if(NOT TEXTQUIRL_HOST MATCHES "^[a-z0-9]([a-z0-9-]*[a-z0-9])?(\\.[a-z0-9]([a-z0-9-]*[a-z0-9])?)+$")
+  message(FATAL_ERROR "TEXTQUIRL_HOST \"${TEXTQUIRL_HOST}\" is not a host name such as example.org")
+endif()
+
+set(TEXTQUIRL_COPYRIGHT "© ${TEXTQUIRL_COPYRIGHT_YEAR} ${TEXTQUIRL_HOST}")
+set(TEXTQUIRL_WEB_ADDRESS "http://${TEXTQUIRL_HOST}/computer/programme/")
+set(TEXTQUIRL_MAIL_ADDRESS "info@${TEXTQUIRL_HOST}")
+set(TEXTQUIRL_MAINTAINER "Textquirl <${TEXTQUIRL_MAIL_ADDRESS}>")
+
+# The reverse-domain id of the desktop entry, the AppStream component, the
+# icons and the window's class (example.org → org.example.Textquirl). Parts
+# of an id may not hold '-' nor start with a digit.
+string(REPLACE "." ";" host_labels "${TEXTQUIRL_HOST}")
+list(REVERSE host_labels)
+set(TEXTQUIRL_APP_ID "")
+foreach(label IN LISTS host_labels)
+  string(REPLACE "-" "_" label "${label}")
+  if(label MATCHES "^[0-9]")
+    set(label "_${label}")
+  endif()
+  string(APPEND TEXTQUIRL_APP_ID "${label}.")
+endforeach()
+string(APPEND TEXTQUIRL_APP_ID "Textquirl")
+
+# The class of the Windows program's main window, by which its setup finds a
+# running copy.
+set(TEXTQUIRL_WIN32_WINDOW_CLASS "Textquirl.Form1")

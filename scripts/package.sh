@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Makes everything a user installs Textquirl from, in dist/:
+#   textquirl-<version>-windows-x64-setup.exe   the Windows setup
+#   textquirl-<version>-windows-x64.exe         the Windows program on its own
+#   textquirl_<version>_<arch>.deb              the window, for Debian
+#   textquirl-cli_<version>_<arch>.deb          the filter alone (no Qt)
+#   SHA256SUMS                                  over all of them
+# Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
+# and builds the Linux programs hardened in build-package/.
+# Usage: scripts/package.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh package
+jobs=$(nproc)
+
+echo "== Windows program and setup"
+if [[ -f build-windows/build.ninja ]]; then
+  scripts/build-windows.sh
+else
+  scripts/build-windows.sh -DTEXTQUIRL_BUILD_TESTS=OFF
+fi
+rm -rf build-windows/packages
+cmake --build build-windows -j"$jobs" --target setup
+
+echo "== Debian packages"
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEXTQUIRL_HARDEN=ON \
+  -DTEXTQUIRL_BUILD_TESTS=OFF -DTEXTQUIRL_BUILD_BENCH=OFF >/dev/null
+rm -rf build-package/packages
+cmake --build build-package -j"$jobs" --target deb
+
+rm -rf dist
+mkdir dist
+cp build-windows/packages/* build-package/packages/* dist/
+(cd dist && sha256sum -- *.exe *.deb > SHA256SUMS)
+echo "wrote dist/:"
+ls -l dist

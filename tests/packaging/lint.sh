@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Checks what the packages ship with Debian's and freedesktop's own tools:
+# lintian on both .debs (no error, no warning; every tag is printed, info and
+# pedantic ones included), desktop-file-validate on the menu entry and
+# `appstreamcli validate-tree --no-net --pedantic` on the window's package
+# (metainfo with its desktop entry and icons), both as they are in the .deb;
+# SHA256SUMS; that the filter's package needs nothing but the C and C++
+# runtime; and that the icons are still made from their one drawing.
+# Usage: lint.sh <dir with the .debs and SHA256SUMS>
+set -u
+dist=$1
+fail() { echo "FAIL: lint: $*" >&2; exit 1; }
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+
+lintian --display-info --pedantic --fail-on error,warning "$dist"/*.deb > "$root.lintian" 2>&1
+status=$?
+sed 's/^/lintian: /' "$root.lintian" | grep -v 'running with root privileges'
+rm -f "$root.lintian"
+[ $status -eq 0 ] || fail "lintian found errors or warnings"
+
+depends=$(dpkg-deb -f "$dist"/textquirl-cli_*.deb Depends)
+extra=$(tr ',' '\n' <<< "$depends" | sed 's/^ *//; s/ .*//' | grep -vx 'libc6\|libgcc-s1\|libstdc++6')
+[ -z "$extra" ] || fail "textquirl-cli needs more than the C and C++ runtime: $depends"
+echo "textquirl-cli depends on: $depends"
+
+dpkg-deb -x "$dist"/textquirl_*.deb "$root"
+desktop=$(find "$root/usr/share/applications" -name '*.desktop')
+desktop-file-validate "$desktop" || fail "desktop-file-validate: $desktop"
+echo "desktop-file-validate $(basename "$desktop"): no message"
+appstreamcli validate-tree --no-net --pedantic "$root" | sed 's/^/appstreamcli: /'
+[ "${PIPESTATUS[0]}" -eq 0 ] || fail "appstreamcli validate-tree"
+
+"$(dirname "$0")/../../tools/make_icons.py" --check || fail "the icons are not made from ui/resources/textquirl.svg"
