@@ -1,7 +1,8 @@
-"""Reads the accessible tree of the running Textquirl window once through
-AT-SPI and checks what a screen reader announces: the window, Text1, the
-button, the copyright line and the two links, with Label2 focused. Prints
-the tree; exit status 1 on any difference."""
+"""Reads the accessible tree of the running Textquirl window (the process
+given as the one argument) once through AT-SPI and checks what a screen
+reader announces: the window, Text1, the button, the copyright line and the
+two links, with Label2 focused. Prints the tree; exit status 1 on any
+difference."""
 
 import sys
 import time
@@ -9,14 +10,14 @@ import time
 import pyatspi
 
 
-def application(name):
-    """The application `name` on the desktop, waited for up to ten seconds."""
+def application(pid):
+    """The application of process `pid` on the desktop, waited for up to ten seconds."""
     for _ in range(100):
         for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == name:
+            if app is not None and app.get_process_id() == pid:
                 return app
         time.sleep(0.1)
-    sys.exit(f"FAIL: no application {name!r} on the accessibility bus")
+    sys.exit(f"FAIL: no application of process {pid} on the accessibility bus")
 
 
 def describe(node):
@@ -31,7 +32,7 @@ def describe(node):
 
 
 def main():
-    app = application("textquirl")
+    app = application(int(sys.argv[1]))
     frames = [child for child in app]
     if len(frames) != 1:
         sys.exit(f"FAIL: {len(frames)} top-level windows")

@@ -54,4 +54,4 @@ QT_QPA_PLATFORM=xcb timeout 10 "$grab" "$wid" "$artefacts/textquirl-window-link-
   || fail "no screenshot taken"
 echo "screenshot: $artefacts/textquirl-window-link-focus.png"
 
-timeout 30 "$python" "$(dirname "$0")/atspi_tree.py" || fail "the accessible tree differs"
+timeout 30 "$python" "$(dirname "$0")/atspi_tree.py" "$app_pid" || fail "the accessible tree differs"
