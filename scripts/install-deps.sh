@@ -6,9 +6,10 @@ set -euo pipefail
 # What a plain configure of the project needs (the tests and benchmarks are on
 # by default) and Qt's German texts for the window; for the test run also the
 # sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
-# end-to-end tests drive the windows with, and Wine with the cross build of the
-# Windows program ("windows": that cross build alone), and what makes and checks
-# the Windows setup and the Debian packages ("package": making them alone).
+# end-to-end tests drive the windows with, AT-SPI with its Python bindings for
+# reading the window as a screen reader does, and Wine with the cross build of
+# the Windows program ("windows": that cross build alone), and what makes and
+# checks the Windows setup and the Debian packages ("package": making them alone).
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis "${windows[@]}")
 case "${1:-test}" in
@@ -19,7 +20,8 @@ case "${1:-test}" in
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
-                 openbox wmctrl "${windows[@]}" wine64 fonts-wine
+                 openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
+                 "${windows[@]}" wine64 fonts-wine
                  "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin)
     fi
     ;;
