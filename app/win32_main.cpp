@@ -21,8 +21,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   }
   MSG message = {};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Tab and Shift+Tab move the focus between Text1 and Command1, as in a dialog.
-    if (IsDialogMessageW(form, &message)) continue;
+    // The window's keys: Tab, Enter, Ctrl+Enter, Escape. No IsDialogMessage:
+    // it would put Text1 into dialog mode, where Escape closes the window.
+    if (textquirl::win32::translate_key(form, message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -16,8 +16,8 @@ exe=build-windows/bin/textquirl.exe
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
 for dll in $imports; do
   case "${dll,,}" in
-    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | advapi32.dll | \
-      msvcrt.dll | api-ms-win-*.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | oleaut32.dll | \
+      oleacc.dll | advapi32.dll | msvcrt.dll | api-ms-win-*.dll) ;;
     *) echo "build-windows.sh: $exe needs $dll, which Windows does not bring" >&2; exit 1 ;;
   esac
 done

@@ -6,7 +6,8 @@ set -euo pipefail
 # What a plain configure of the project needs (the tests and benchmarks are on
 # by default) and Qt's German texts for the window; for the test run also the
 # sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
-# end-to-end tests drive the windows with, Wine with the cross build of the
+# end-to-end tests drive the windows with, AT-SPI with its Python bindings for
+# reading the window as a screen reader does, Wine with the cross build of the
 # Windows program ("windows": that cross build alone), what makes and checks
 # the Windows setup and the Debian packages ("package": making them alone), and
 # Chromium with the WebAssembly build of the web page ("web": that build alone;
@@ -26,7 +27,8 @@ case "${1:-test}" in
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
-                 openbox wmctrl "${windows[@]}" wine64 fonts-wine
+                 openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
+                 "${windows[@]}" wine64 fonts-wine
                  "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium)
     fi
     ;;

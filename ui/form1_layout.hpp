@@ -40,7 +40,8 @@ inline constexpr int kStandardDpi = 96;
 inline constexpr int kClientWidthTwips = 8190;
 inline constexpr int kClientHeightTwips = 6555;
 
-// Every control, in tab order (which is also the creation order).
+// Every control, in creation order, which is also the tab order of those that
+// take the focus (Label1 does not; see ui/form1_access.hpp).
 inline constexpr std::array<Control, 5> kControls = {{
     {ControlId::Text1, u"Text1", ControlKind::TextBox, {120, 120, 7935, 5535}},
     {ControlId::Command1, u"Command1", ControlKind::Button, {120, 5760, 7935, 495}},

@@ -1,5 +1,7 @@
 #include "ui/main_window.hpp"
 
+#include <initializer_list>
+#include <optional>
 #include <utility>
 
 #include <QClipboard>
@@ -7,6 +9,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -14,6 +17,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include "ui/accessible.hpp"
+#include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/link_label.hpp"
 
@@ -33,15 +38,48 @@ QString to_qstring(std::u16string_view text) {
                  static_cast<qsizetype>(text.size()));
 }
 
-// Names the widget after its entry in the layout table and puts it there.
-// Qt scales device-independent pixels itself, so the table is read at 96 DPI.
+// Names the widget after its entry in the layout table, puts it there and
+// gives it its accessible name and description. Qt scales device-independent
+// pixels itself, so the table is read at 96 DPI.
 template <class Widget>
 Widget* place(Widget* widget, ControlId id) {
   const layout::Control& c = layout::control(id);
   const layout::Rect r = layout::pixels(c.twips, layout::kStandardDpi);
   widget->setObjectName(to_qstring(c.name));
   widget->setGeometry(r.left, r.top, r.width, r.height);
+  widget->setAccessibleName(to_qstring(access::name(id)));
+  widget->setAccessibleDescription(to_qstring(access::description(id)));
   return widget;
+}
+
+// The control a widget stands for, by its objectName; nullopt for any other.
+std::optional<ControlId> control_id(const QObject* object) {
+  for (const layout::Control& c : layout::kControls) {
+    if (object->objectName() == to_qstring(c.name)) return c.id;
+  }
+  return std::nullopt;
+}
+
+// The keys of the binding table as Qt names them; Shift+Tab arrives as Backtab.
+std::optional<access::Key> access_key(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return access::Key::Tab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return access::Key::Enter;
+    case Qt::Key_Space: return access::Key::Space;
+    case Qt::Key_Escape: return access::Key::Escape;
+    default: return std::nullopt;
+  }
+}
+
+unsigned access_modifiers(const QKeyEvent& event) {
+  const Qt::KeyboardModifiers held = event.modifiers();
+  unsigned modifiers = access::kNoModifier;
+  if (held & Qt::ShiftModifier || event.key() == Qt::Key_Backtab) modifiers |= access::kShift;
+  if (held & Qt::ControlModifier) modifiers |= access::kCtrl;
+  if (held & Qt::AltModifier) modifiers |= access::kAlt;
+  return modifiers;
 }
 
 // The font of the two link labels; where "MS Sans Serif" is missing the
@@ -85,8 +123,10 @@ Form1::Form1(QWidget* parent)
                           Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
   init_textquirl_resources();
+  install_accessible_interfaces();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(to_qstring(layout::kWindowCaption));
+  setAccessibleName(to_qstring(access::kWindowName));
   QIcon icon;
   icon.addFile(QStringLiteral(":/textquirl/textquirl-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/textquirl/textquirl-32.png"), QSize(32, 32));
@@ -95,7 +135,7 @@ Form1::Form1(QWidget* parent)
                layout::twips_to_pixels(layout::kClientHeightTwips, layout::kStandardDpi));
 
   // Created in tab order, which gives the focus chain: Text1, Command1,
-  // then the labels (which take no focus).
+  // Label1 (which takes no focus), Label2, Label3.
   Text1 = place(new QPlainTextEdit(this), ControlId::Text1);
   Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -111,6 +151,9 @@ Form1::Form1(QWidget* parent)
   make_label(Label3, ControlId::Label3);
 
   Text1->setFocus();
+  for (QWidget* control : std::initializer_list<QWidget*>{Text1, Command1, Label2, Label3}) {
+    control->installEventFilter(this);
+  }
 
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Label2, &LinkLabel::clicked, this, &Form1::Label2_Click);
@@ -160,6 +203,36 @@ void Form1::show_failure(const QString& message) {
   box->setObjectName(QStringLiteral("scrambleFailure"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  const auto& key_event = static_cast<const QKeyEvent&>(*event);
+  const std::optional<access::Key> key = access_key(key_event);
+  if (!key) return false;
+  using Kind = access::KeyResponse::Kind;
+  const access::KeyResponse response = access::respond_to_key(
+      control_id(watched), *key, access_modifiers(key_event), key_event.isAutoRepeat());
+  auto target = [this, &response] {
+    return findChild<QWidget*>(to_qstring(layout::control(response.control).name));
+  };
+  switch (response.kind) {
+    case Kind::PassOn:
+      return false;
+    case Kind::Swallow:
+      return true;
+    case Kind::Focus:
+      target()->setFocus(Qt::TabFocusReason);
+      return true;
+    case Kind::Click:
+      if (response.control == ControlId::Command1) {
+        Command1->click();
+      } else {
+        static_cast<LinkLabel*>(target())->activate();
+      }
+      return true;
+  }
+  return false;
 }
 
 void Form1::Label2_Click() { open_link(ControlId::Label2); }

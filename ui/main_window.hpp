@@ -1,5 +1,6 @@
 // Textquirl's main window: a text box, the button that puts the scrambled
-// text on the clipboard, a copyright line and two link labels.
+// text on the clipboard, a copyright line and two link labels; the keys of
+// ui/form1_access.hpp and names, roles and actions for assistive technology.
 #pragma once
 
 #include <string>
@@ -40,6 +41,10 @@ class Form1 : public QWidget {
   void Label2_Click();
   // Opens a new mail to the maker's address with the user's default program.
   void Label3_Click();
+
+ protected:
+  // The window's keys (access::kKeyBindings) for Text1, Command1 and the links.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::u16string engine_input() const;

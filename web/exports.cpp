@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/scramble.hpp"
+#include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/scramble_failure.hpp"
 
@@ -16,9 +17,6 @@ namespace {
 
 using textquirl::DefaultRandom;
 namespace layout = textquirl::layout;
-
-// The accessible name of Text1, which shows no label of its own.
-constexpr std::u16string_view kText1AccessibleName = u"Text zum Verwurschteln";
 
 DefaultRandom generator;  // never seeded, as in the windows
 std::u16string text;      // the page's text
@@ -158,7 +156,7 @@ TEXTQUIRL_EXPORT(textquirl_form) std::uint32_t textquirl_form() {
     out += u",\"width\":" + json(px.width) + u",\"height\":" + json(px.height);
     out += u",\"caption\":" + json(layout::caption(c.id));
     out += u",\"target\":" + json(layout::link_target(c.id));
-    out += u",\"accessibleName\":" + json(c.id == layout::ControlId::Text1 ? kText1AccessibleName : u"");
+    out += u",\"accessibleName\":" + json(textquirl::access::name(c.id));
     out += u'}';
   }
   out += u"],\"linkFont\":{\"family\":" + json(layout::kLinkFontFamily);

@@ -1,5 +1,6 @@
 // Tests of what both windows share: the layout table, captions and
-// addresses, and the scramble command with its failure messages.
+// addresses, roles, names and keys, and the scramble command with its
+// failure messages.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "engine/scramble.hpp"
+#include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/scramble_command.hpp"
 
@@ -58,6 +60,82 @@ TEST(Layout, ControlsCaptionsAndLinks) {
   EXPECT_EQ(link_target(ControlId::Label2), caption(ControlId::Label2));
   EXPECT_EQ(link_target(ControlId::Label3), u"mailto:info@example.org");
   EXPECT_EQ(link_target(ControlId::Label1), u"");
+}
+
+TEST(Access, RolesNamesAndTabOrder) {
+  namespace access = textquirl::access;
+  using access::Role;
+  EXPECT_EQ(access::kWindowName, u"Textquirl");
+  EXPECT_EQ(access::role(ControlId::Text1), Role::EditableText);
+  EXPECT_EQ(access::role(ControlId::Command1), Role::PushButton);
+  EXPECT_EQ(access::role(ControlId::Label1), Role::StaticText);
+  EXPECT_EQ(access::name(ControlId::Text1), u"Text zum Verwurschteln");
+  for (const auto& c : textquirl::layout::kControls) {
+    const bool link = c.kind == textquirl::layout::ControlKind::LinkLabel;
+    EXPECT_EQ(access::role(c.id) == Role::Link, link);
+    if (c.id != ControlId::Text1) {
+      EXPECT_EQ(access::name(c.id), textquirl::layout::caption(c.id));
+    }
+    EXPECT_EQ(access::description(c.id), link ? textquirl::layout::link_target(c.id) : u"");
+    const auto action = access::action(c.id);
+    EXPECT_EQ(action ? action->name : u"", link ? u"jump" : c.id == ControlId::Command1 ? u"press" : u"");
+  }
+
+  // Tab from each control walks the whole order and comes back; Shift+Tab
+  // walks it backwards; from the window (or Label1) Tab starts at either end
+  EXPECT_EQ(access::kTabOrder, (std::array{ControlId::Text1, ControlId::Command1,
+                                           ControlId::Label2, ControlId::Label3}));
+  for (std::size_t i = 0; i < access::kTabOrder.size(); ++i) {
+    const ControlId here = access::kTabOrder[i];
+    const ControlId next = access::kTabOrder[(i + 1) % access::kTabOrder.size()];
+    EXPECT_EQ(access::next_in_tab_order(here, false), next);
+    EXPECT_EQ(access::next_in_tab_order(next, true), here);
+  }
+  EXPECT_EQ(access::next_in_tab_order(std::nullopt, false), ControlId::Text1);
+  EXPECT_EQ(access::next_in_tab_order(ControlId::Label1, true), ControlId::Label3);
+}
+
+TEST(Access, Keys) {
+  namespace access = textquirl::access;
+  using access::Key;
+  using Kind = access::KeyResponse::Kind;
+  // Escape is swallowed everywhere, with any modifier
+  for (const auto& c : textquirl::layout::kControls) {
+    for (unsigned m : {unsigned{access::kNoModifier}, access::kCtrl | access::kShift})
+      EXPECT_EQ(access::respond_to_key(c.id, Key::Escape, m, false).kind, Kind::Swallow);
+  }
+  // the other keys: focus moves, clicks, and what goes on to the control
+  // (a held key's repeats click nothing; Space on the button is its own)
+  struct Case {
+    ControlId focused;
+    Key key;
+    unsigned modifiers;
+    bool repeat;
+    access::KeyResponse expected;
+  };
+  const unsigned none = access::kNoModifier;
+  const Case cases[] = {
+      {ControlId::Command1, Key::Tab, none, true, {Kind::Focus, ControlId::Label2}},
+      {ControlId::Text1, Key::Tab, access::kShift, false, {Kind::Focus, ControlId::Label3}},
+      {ControlId::Text1, Key::Enter, access::kCtrl, false, {Kind::Click, ControlId::Command1}},
+      {ControlId::Text1, Key::Enter, none, false, {Kind::PassOn, {}}},
+      {ControlId::Text1, Key::Space, none, false, {Kind::PassOn, {}}},
+      {ControlId::Command1, Key::Enter, none, false, {Kind::Click, ControlId::Command1}},
+      {ControlId::Command1, Key::Enter, none, true, {Kind::Swallow, {}}},
+      {ControlId::Command1, Key::Enter, access::kAlt, false, {Kind::PassOn, {}}},
+      {ControlId::Command1, Key::Space, none, false, {Kind::PassOn, {}}},
+      {ControlId::Label2, Key::Enter, none, false, {Kind::Click, ControlId::Label2}},
+      {ControlId::Label3, Key::Space, none, false, {Kind::Click, ControlId::Label3}},
+      {ControlId::Label3, Key::Enter, none, true, {Kind::Swallow, {}}},
+      {ControlId::Label3, Key::Enter, access::kCtrl, false, {Kind::PassOn, {}}},
+  };
+  for (const Case& c : cases) {
+    const access::KeyResponse got = access::respond_to_key(c.focused, c.key, c.modifiers, c.repeat);
+    EXPECT_EQ(got.kind, c.expected.kind) << static_cast<int>(c.focused) << " " << static_cast<int>(c.key);
+    if (c.expected.kind == Kind::Focus || c.expected.kind == Kind::Click) {
+      EXPECT_EQ(got, c.expected);
+    }
+  }
 }
 
 TEST(ScrambleCommand, RunsTheEngineFromAFreshGenerator) {

@@ -1,5 +1,6 @@
-// Tests of the main window on Qt's offscreen platform: layout, the scramble
-// command with the real clipboard, failures, and the link labels.
+// Tests of the main window on Qt's offscreen platform: layout, the keyboard,
+// what assistive technology gets, the scramble command with the real
+// clipboard, failures, and the link labels.
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -122,10 +125,9 @@ TEST(Form1, LayoutCaptionsAndStyle) {
 TEST(Form1, FocusAndTabOrder) {
   Form1 form;
   auto* text1 = control<QPlainTextEdit>(form, "Text1");
-  auto* command1 = control<QPushButton>(form, "Command1");
-  ASSERT_TRUE(text1 && command1);
+  ASSERT_TRUE(text1);
 
-  // the tab chain runs Text1, Command1, Label1, Label2, Label3
+  // the focus chain runs Text1, Command1, Label1, Label2, Label3
   QStringList chain;
   const QStringList names = {QStringLiteral("Text1"), QStringLiteral("Command1"),
                              QStringLiteral("Label1"), QStringLiteral("Label2"),
@@ -137,15 +139,157 @@ TEST(Form1, FocusAndTabOrder) {
   } while (w != text1);
   EXPECT_EQ(chain, names);
 
-  // Text1 has the focus first; Tab moves between the two focusable controls
+  // Text1 has the focus first; Tab visits Text1, Command1, Label2, Label3 and
+  // comes round again (Label1 takes no focus); Shift+Tab goes back; Tab in
+  // Text1 inserts nothing
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  EXPECT_EQ(QApplication::focusWidget(), text1);
-  QTest::keyClick(text1, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), command1);
+  auto focused = [] { return QApplication::focusWidget()->objectName(); };
+  EXPECT_EQ(focused(), QStringLiteral("Text1"));
+  QStringList forwards, backwards;
+  for (int i = 0; i < 4; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    forwards << focused();
+  }
+  for (int i = 0; i < 4; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    backwards << focused();
+  }
+  EXPECT_EQ(forwards, QStringList({QStringLiteral("Command1"), QStringLiteral("Label2"),
+                                   QStringLiteral("Label3"), QStringLiteral("Text1")}));
+  EXPECT_EQ(backwards, QStringList({QStringLiteral("Label3"), QStringLiteral("Label2"),
+                                    QStringLiteral("Command1"), QStringLiteral("Text1")}));
   EXPECT_TRUE(text1->toPlainText().isEmpty());
-  QTest::keyClick(command1, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), text1);
+
+  // a focused link shows a focus frame; a click on a link leaves the focus
+  // where it was, as it always did
+  auto* label2 = control<QLabel>(form, "Label2");
+  const QImage unfocused = label2->grab().toImage();
+  label2->setFocus(Qt::TabFocusReason);
+  EXPECT_NE(label2->grab().toImage(), unfocused);
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
+  text1->setFocus();
+  click(control<QLabel>(form, "Label3"));
+  EXPECT_EQ(focused(), QStringLiteral("Text1"));
+  EXPECT_EQ(catcher.urls.size(), 1u);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+}
+
+TEST(Form1, WhatAssistiveTechnologyGets) {
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
+  Form1 form;
+  form.show();
+  auto iface = [&form](const char* name) {
+    QWidget* widget = name ? form.findChild<QWidget*>(QString::fromLatin1(name)) : &form;
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(widget);
+    EXPECT_NE(i, nullptr) << name;
+    return i;
+  };
+  struct Expected {
+    const char* control;
+    QAccessible::Role role;
+    QString name;
+    QString description;
+    QString first_action;
+  };
+  const QString press = QAccessibleActionInterface::pressAction();
+  const Expected expected[] = {
+      {nullptr, QAccessible::Window, QStringLiteral("Textquirl"), {}, {}},
+      {"Text1", QAccessible::EditableText, QStringLiteral("Text zum Verwurschteln"), {},
+       QAccessibleActionInterface::setFocusAction()},
+      {"Command1", QAccessible::Button,
+       QStringLiteral("Verwurschteln und in Zwischenablage kopieren"), {}, press},
+      {"Label1", QAccessible::StaticText, control<QLabel>(form, "Label1")->text(), {}, {}},
+      {"Label2", QAccessible::Link, QStringLiteral("http://example.org/computer/programme/"),
+       QStringLiteral("http://example.org/computer/programme/"), QStringLiteral("jump")},
+      {"Label3", QAccessible::Link, QStringLiteral("(info@example.org)"),
+       QStringLiteral("mailto:info@example.org"), QStringLiteral("jump")},
+  };
+  for (const Expected& e : expected) {
+    QAccessibleInterface* i = iface(e.control);
+    ASSERT_NE(i, nullptr);
+    const char* what = e.control ? e.control : "Form1";
+    EXPECT_EQ(i->role(), e.role) << what;
+    EXPECT_EQ(i->text(QAccessible::Name).toStdString(), e.name.toStdString()) << what;
+    EXPECT_EQ(i->text(QAccessible::Description).toStdString(), e.description.toStdString()) << what;
+    QAccessibleActionInterface* actions = i->actionInterface();
+    const QStringList names = actions ? actions->actionNames() : QStringList();
+    EXPECT_EQ(names.value(0), e.first_action) << what << ": " << names.join(u',').toStdString();
+    if (e.role == QAccessible::Link) {
+      EXPECT_FALSE(names.contains(press)) << what;
+      EXPECT_EQ(actions->localizedActionName(QStringLiteral("jump")), QStringLiteral("Öffnen"));
+    }
+  }
+  EXPECT_TRUE(iface("Text1")->state().multiLine);
+  EXPECT_TRUE(iface("Text1")->state().editable);
+  EXPECT_TRUE(iface("Label2")->state().focusable);
+  EXPECT_FALSE(iface("Label1")->state().focusable);
+
+  // the link's action opens it once, as a click does
+  iface("Label3")->actionInterface()->doAction(QStringLiteral("jump"));
+  EXPECT_EQ(catcher.urls, std::vector<QUrl>{QUrl(QStringLiteral("mailto:info@example.org"))});
+  QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+}
+
+TEST(Form1, KeysPressTheButtonAndOpenLinks) {
+  UrlCatcher catcher;
+  for (const char* scheme : {"http", "mailto"})
+    QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+  Form1 form;
+  int presses = 0;
+  form.set_scrambler([&presses](std::u16string_view text) {
+    ++presses;
+    return std::u16string(text);
+  });
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  auto* text1 = control<QPlainTextEdit>(form, "Text1");
+  auto* command1 = control<QPushButton>(form, "Command1");
+  auto* label2 = control<QLabel>(form, "Label2");
+  auto* label3 = control<QLabel>(form, "Label3");
+  ASSERT_TRUE(text1 && command1 && label2 && label3);
+  auto repeated_enter = [](QWidget* widget) {
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget, &repeat);
+  };
+
+  // Escape in Text1 closes nothing and keeps the text; Ctrl+Enter presses
+  // the button, the text stays as typed
+  QTest::keyClicks(text1, QStringLiteral("Mein Text"));
+  QTest::keyClick(text1, Qt::Key_Escape);
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_TRUE(form.isVisible());
+  QTest::keyClick(text1, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(presses, 1);
+  EXPECT_EQ(text1->toPlainText(), QStringLiteral("Mein Text"));
+  EXPECT_EQ(clipboard_text(), QStringLiteral("Mein Text"));
+
+  // Enter and Space on the focused button press it once each; a held key's
+  // repeats press nothing more
+  command1->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(command1, Qt::Key_Return);
+  QTest::keyClick(command1, Qt::Key_Enter, Qt::KeypadModifier);
+  QTest::keyClick(command1, Qt::Key_Space);
+  repeated_enter(command1);
+  EXPECT_EQ(presses, 4);
+
+  // Enter and Space on a focused link open it once each
+  label2->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(label2, Qt::Key_Return);
+  repeated_enter(label2);
+  label3->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(label3, Qt::Key_Space);
+  const QUrl web(QStringLiteral("http://example.org/computer/programme/"));
+  const QUrl mail(QStringLiteral("mailto:info@example.org"));
+  EXPECT_EQ(catcher.urls, (std::vector<QUrl>{web, mail}));
+  EXPECT_EQ(presses, 4);
+  EXPECT_EQ(text1->toPlainText(), QStringLiteral("Mein Text"));
+  EXPECT_TRUE(form.isVisible());
+
+  for (const char* scheme : {"http", "mailto"})
+    QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
 }
 
 TEST(Command1_Click, PutsScrambledTextOnClipboard) {

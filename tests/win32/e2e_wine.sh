@@ -7,8 +7,15 @@
 # characters over it with Ctrl+A, Ctrl+V and check that it arrived whole.
 # Also checks Enter, Tab and Space, the message box when another program
 # holds the clipboard, and the layout at 96 DPI (client area 546 × 437) and
-# at 144 DPI, and leaves screenshots in <artefact dir> (textquirl-windows.png,
-# textquirl-windows-clipboard-busy.png, textquirl-windows-144dpi.png).
+# at 144 DPI. The keyboard alone: Escape in Text1 keeps the window and the
+# text, Ctrl+Enter presses the button, Tab and Shift+Tab run Text1, Command1,
+# Label2, Label3 round, Enter and Space open a focused link once (caught by a
+# fake browser and mail program that Wine's shell hand-off calls), Enter
+# presses the focused button, and Alt+F4 closes the window; what MSAA reads
+# of each control (role, name, description, default action), a link's
+# default action, and the language of the resources. Leaves screenshots in
+# <artefact dir> (textquirl-windows.png, textquirl-windows-clipboard-busy.png,
+# textquirl-windows-link-focus.png, textquirl-windows-144dpi.png).
 # Usage: e2e_wine.sh <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>
 # Exit 77 (skipped) when xvfb-run, xdotool, xclip, ImageMagick's import or
 # the filter is missing.
@@ -63,7 +70,19 @@ time_start=$SECONDS
 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
 echo "prefix made in $((SECONDS - time_start)) s"
 
+# Wine's shell hands web and mail addresses to the programs named here: a
+# fake one that logs what it is given.
+opened=$WINEPREFIX/opened.log
+: > "$opened"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s"\n' "$opened" > "$WINEPREFIX/fake-browser"
+chmod +x "$WINEPREFIX/fake-browser"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]\n"Browsers"="%s"\n"Mailers"="%s"\n' \
+  "$WINEPREFIX/fake-browser" "$WINEPREFIX/fake-browser" > "$work/browser.reg"
+"$wine" reg import "$(printf 'Z:%s' "${work//\//\\}")\\browser.reg" >/dev/null 2>&1 \
+  || fail "could not name the fake browser"
+
 "$wine" "$app" >/dev/null 2>&1 &
+app_pid=$!
 wid=$(timeout 60 xdotool search --sync --onlyvisible --name '^Textquirl$' | head -n 1)
 [ -n "$wid" ] || fail "the window did not appear"
 sleep 1
@@ -107,6 +126,72 @@ xdotool type b
 xdotool key Tab space
 read_new_clipboard "$work/got0" /dev/null || fail "Tab, Space put nothing on the clipboard"
 [ "$(cat "$work/got0")" = $'a \nb' ] || fail "keys: clipboard »$(cat "$work/got0")«, expected »a \\nb«"
+
+# The keyboard alone (words this short draw nothing from the generator).
+# Each click goes to a new place: --sync waits for the pointer to move.
+xdotool mousemove --sync --window "$wid" 190 140 click 1
+sleep 0.5
+xdotool key --clearmodifiers ctrl+a
+xdotool type 'ab cd'
+xdotool key Escape shift+Escape
+sleep 0.3
+[ "$(xdotool search --onlyvisible --name '^Textquirl$')" = "$wid" ] || fail "Escape closed the window"
+xdotool key ctrl+Return
+read_new_clipboard "$work/got_ctrl_enter" "$work/got0" || fail "Ctrl+Enter in Text1 put nothing on the clipboard"
+[ "$(cat "$work/got_ctrl_enter")" = 'ab cd' ] || fail "Ctrl+Enter: clipboard »$(cat "$work/got_ctrl_enter")«"
+[ "$("$wine" "$probe" text 2>/dev/null)" = 'ab cd' ] || fail "after Escape and Ctrl+Enter Text1 holds »$("$wine" "$probe" text)«"
+"$wine" "$probe" watch-focus 15 > "$work/focus" 2>/dev/null &
+watch_pid=$!
+for _ in $(seq 100); do [ -s "$work/focus" ] && break; sleep 0.1; done
+for k in Tab Tab Tab Tab shift+Tab shift+Tab; do
+  xdotool key "$k"
+  sleep 0.15
+done
+for _ in $(seq 30); do [ "$(wc -l < "$work/focus")" -ge 7 ] && break; sleep 0.1; done
+kill "$watch_pid" 2>/dev/null
+chain=$(tr -d '\r' < "$work/focus" | tr '\n' ' ')
+[ "$chain" = 'Text1 Command1 Label2 Label3 Text1 Label3 Label2 ' ] || fail "Tab and Shift+Tab visit: $chain"
+import -window "$wid" "$artefacts/textquirl-windows-link-focus.png" || fail "no screenshot of the focused link"
+# In it both links are blue (0, 0, 255); the focused Label2 alone has dark
+# focus dots round its text.
+count() { convert "$artefacts/textquirl-windows-link-focus.png" -crop "$1" +repage -fx "$2" -format '%[fx:round(mean*w*h)]' info:; }
+label2_area=233x17+304+420 label3_area=137x17+152+420
+blue='r==0 && g==0 && b==1' dark='r<0.25 && g<0.25 && b<0.25'
+[ "$(count $label2_area "$blue")" -gt 100 ] && [ "$(count $label3_area "$blue")" -gt 100 ] \
+  || fail "the links are not blue (0, 0, 255)"
+[ "$(count $label2_area "$dark")" -gt 20 ] && [ "$(count $label3_area "$dark")" -eq 0 ] \
+  || fail "no focus frame on Label2 alone: $(count $label2_area "$dark") and $(count $label3_area "$dark") dark pixels"
+xdotool key Return Tab space
+for _ in $(seq 50); do [ "$(wc -l < "$opened")" -ge 2 ] && break; sleep 0.1; done
+sleep 0.5  # time for a second opening, which must not come
+[ "$(cat "$opened")" = $'http://example.org/computer/programme/\nmailto:info@example.org' ] \
+  || fail "Enter on Label2 and Space on Label3 opened: »$(cat "$opened")«"
+xdotool key shift+Tab shift+Tab
+printf 'vorher' > "$work/before_enter"
+offer "$work/before_enter"
+xdotool key Return
+read_new_clipboard "$work/got_enter" "$work/before_enter" || fail "Enter on Command1 put nothing on the clipboard"
+[ "$(cat "$work/got_enter")" = 'ab cd' ] || fail "Enter on Command1: clipboard »$(cat "$work/got_enter")«"
+echo "e2e_wine: Escape kept the text; Tab, Shift+Tab, Enter, Space, Ctrl+Enter work; $((SECONDS - time_start)) s"
+
+# What MSAA reads. Wine's window object tells no role or name; the window's
+# client object does.
+"$wine" "$probe" access 2>/dev/null | tr -d '\r' > "$work/access"
+expected_access="Form1 - „“ „“ „“
+Form1.client client „Textquirl“ „“ „“
+Text1 text „Text zum Verwurschteln“ „“ „“
+Command1 pushbutton „Verwurschteln und in Zwischenablage kopieren“ „“ „Drücken“
+Label2 link „http://example.org/computer/programme/“ „http://example.org/computer/programme/“ „Öffnen“
+Label3 link „(info@example.org)“ „mailto:info@example.org“ „Öffnen“"
+[ "$(grep -v '^Label1 ' "$work/access")" = "$expected_access" ] || fail "MSAA reads: $(cat "$work/access")"
+grep -q '^Label1 statictext „©' "$work/access" || fail "Label1 has no copyright line for MSAA"
+"$wine" "$probe" do-default Label3 >/dev/null 2>&1 || fail "Label3's default action failed"
+for _ in $(seq 50); do [ "$(wc -l < "$opened")" -ge 3 ] && break; sleep 0.1; done
+[ "$(sed -n 3p "$opened")" = 'mailto:info@example.org' ] || fail "Label3's default action opened: $(cat "$opened")"
+# German (0407) on every resource; Wine's drive Z: is the root directory.
+app_z="Z:${app//\//\\}"
+[ "$("$wine" "$probe" languages "$app_z" 2>/dev/null | tr -d '\r')" = $'icon 0407\nmanifest 0407\nversion 0407' ] \
+  || fail "resource languages: $("$wine" "$probe" languages "$app_z")"
 
 # Paste the text over it (Ctrl+A, Ctrl+V).
 offer "$work/text"
@@ -175,6 +260,12 @@ expected_chars=$(scramble "$work/big" | wc -m)
 [ "$(wc -m < "$work/got3")" -eq "$expected_chars" ] \
   || fail "long text: $(wc -m < "$work/got3") characters on the clipboard, $expected_chars expected"
 echo "e2e_wine: $chars characters pasted whole and scrambled to the clipboard; $((SECONDS - time_start)) s"
+
+# Alt+F4 closes the window and ends the program.
+xdotool key alt+F4
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$app_pid" 2>/dev/null || fail "Alt+F4 did not end the program"
+[ -z "$(xdotool search --onlyvisible --name '^Textquirl$')" ] || fail "Alt+F4 left a window"
 
 # At 144 DPI (Windows' 150 %) everything is laid out 1.5 times as large.
 "$wineserver" -k 2>/dev/null

@@ -4,15 +4,19 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/scramble_command.hpp"
+#include "ui/win32/accessible.hpp"
 #include "ui/win32/resource.h"
 #include "win32_build.h"
 
@@ -27,6 +31,7 @@ constexpr wchar_t kClassName[] = TEXTQUIRL_WINDOW_CLASS;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;
 constexpr UINT_PTR kText1Subclass = 1;
+constexpr UINT_PTR kControlSubclass = 2;
 
 // Win32 text is UTF-16 in wchar_t, the engine's in char16_t: the same units.
 const wchar_t* wide(const std::u16string& text) {
@@ -144,19 +149,12 @@ void apply_dpi(Form1& form, UINT dpi) {
   form.dpi = dpi;
 }
 
-// ---- Text1: a multi-line edit; Tab and Shift+Tab leave it, Ctrl+A selects all.
+// ---- Text1: a multi-line edit; Ctrl+A selects all. The window's keys
+// (Tab, Ctrl+Enter, Escape) are taken before they reach it: translate_key.
 
 LRESULT CALLBACK Text1_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                             DWORD_PTR) {
   switch (message) {
-    case WM_GETDLGCODE: {
-      LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
-      const auto* key = reinterpret_cast<const MSG*>(lparam);
-      if (key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_TAB) {
-        code &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);  // IsDialogMessage moves the focus
-      }
-      return code;
-    }
     case WM_KEYDOWN:
       if (wparam == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
         Edit_SetSel(hwnd, 0, -1);
@@ -165,12 +163,51 @@ LRESULT CALLBACK Text1_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
       break;
     case WM_CHAR:
       if (wparam == 1) return 0;  // the character of Ctrl+A, handled above
+      // A multi-line edit that has been asked WM_GETDLGCODE with a message
+      // (as IsDialogMessage does) closes its parent on Escape; it never sees one.
+      if (wparam == VK_ESCAPE) return 0;
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, Text1_Proc, kText1Subclass);
       break;
   }
   return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// ---- Every control: its accessible object; a link label also repaints its
+// focus frame when it gains or loses the focus.
+
+LRESULT CALLBACK Control_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                              DWORD_PTR) {
+  switch (message) {
+    case WM_GETOBJECT:
+      if (const layout::Control* c = control_of(hwnd)) {
+        if (const LRESULT object = accessible_object(hwnd, c->id, wparam, lparam)) return object;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (is_link(hwnd)) InvalidateRect(hwnd, nullptr, TRUE);
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, Control_Proc, kControlSubclass);
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// ---- The link labels' look: blue (0, 0, 255), or the theme's link colour
+// in a high-contrast theme.
+
+COLORREF link_colour() {
+  HIGHCONTRASTW contrast = {};
+  contrast.cbSize = sizeof contrast;
+  if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON)) {
+    return GetSysColor(COLOR_HOTLIGHT);
+  }
+  const layout::Colour blue = layout::kLinkColour;
+  return RGB(blue.red, blue.green, blue.blue);
 }
 
 // ---- The clipboard.
@@ -287,15 +324,16 @@ BOOL OnCreate(HWND hwnd, LPCREATESTRUCTW create) {
         style |= SS_LEFT | SS_NOPREFIX;
         break;
       case ControlKind::LinkLabel:
-        // SS_NOTIFY: clicks reach the window. One line: an address too wide for
-        // the label (a wider stand-in font) ends in "…" rather than wrapping out of sight.
-        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY | SS_ENDELLIPSIS;
+        // Drawn by the window (OnDrawItem), so that it can show a focus frame.
+        // SS_NOTIFY: clicks reach the window. WS_TABSTOP: Tab reaches it.
+        style |= WS_TABSTOP | SS_OWNERDRAW | SS_NOTIFY;
         break;
     }
     const HWND control = CreateWindowExW(
         ex_style, window_class, wide(layout::caption(c.id)), style, 0, 0, 0, 0, hwnd,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), create->hInstance, nullptr);
     if (!control) return FALSE;
+    SetWindowSubclass(control, Control_Proc, kControlSubclass, 0);
   }
   const HWND text1 = form.item(ControlId::Text1);
   // Without this an edit control stops at 32,767 characters.
@@ -328,13 +366,41 @@ void OnCommand(HWND hwnd, int id, HWND, UINT code) {
   }
 }
 
-// The link labels in blue (0, 0, 255) on the window's background.
-HBRUSH OnCtlColorStatic(HWND hwnd, HDC dc, HWND child, int) {
-  if (!is_link(child)) return FORWARD_WM_CTLCOLORSTATIC(hwnd, dc, child, DefWindowProcW);
-  const layout::Colour blue = layout::kLinkColour;
-  SetTextColor(dc, RGB(blue.red, blue.green, blue.blue));
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return GetSysColorBrush(COLOR_BTNFACE);
+// A link label: its caption in the link font and colour, centred on one line
+// on the window's background, as a centred static with SS_ENDELLIPSIS draws
+// it (an address too wide for the label, in a wider stand-in font, ends in
+// "…"); while it has the focus, the focus frame round the text.
+void OnDrawItem(HWND hwnd, const DRAWITEMSTRUCT* item) {
+  if (item->CtlType != ODT_STATIC || !is_link(item->hwndItem)) return;
+  const Form1& form = form_of(hwnd);
+  const HDC dc = item->hDC;
+  RECT area = item->rcItem;
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item->hwndItem)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(item->hwndItem, text.data(), static_cast<int>(text.size()))));
+  const HFONT previous = SelectFont(dc, form.link_font);
+  SetTextColor(dc, link_colour());
+  SetBkMode(dc, TRANSPARENT);
+  constexpr UINT kFormat = DT_CENTER | DT_EXPANDTABS | DT_NOPREFIX | DT_SINGLELINE | DT_END_ELLIPSIS;
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kFormat);
+
+  if (GetFocus() == item->hwndItem) {
+    RECT measured = area;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured, kFormat | DT_CALCRECT);
+    const LONG width = std::min(measured.right - measured.left + 2, area.right - area.left);
+    RECT frame = {area.left + (area.right - area.left - width) / 2, area.top, 0,
+                  std::min(measured.bottom, area.bottom)};
+    frame.right = frame.left + width;
+    DrawFocusRect(dc, &frame);
+  }
+  SelectFont(dc, previous);
+}
+
+// A change to or from a high-contrast theme: the links take the new colour.
+void OnSysColorChange(HWND hwnd) {
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // The hand over the link labels.
@@ -355,14 +421,6 @@ void OnActivate(HWND hwnd, UINT state, HWND, BOOL minimized) {
   } else if (!minimized && form.focus) {
     SetFocus(form.focus);
   }
-}
-
-// Sent by IsDialogMessage for Tab and Shift+Tab: the next or previous
-// control that takes the focus.
-void OnNextDlgCtl(HWND hwnd, WPARAM wparam, LPARAM lparam) {
-  const HWND next = lparam ? reinterpret_cast<HWND>(wparam)
-                           : GetNextDlgTabItem(hwnd, GetFocus(), wparam != 0);
-  if (next) SetFocus(next);
 }
 
 // Moved to a screen of another DPI: everything is laid out anew at the new
@@ -392,13 +450,11 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
       break;
     HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
     HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
-    HANDLE_MSG(hwnd, WM_CTLCOLORSTATIC, OnCtlColorStatic);
+    HANDLE_MSG(hwnd, WM_DRAWITEM, OnDrawItem);
+    HANDLE_MSG(hwnd, WM_SYSCOLORCHANGE, OnSysColorChange);
     HANDLE_MSG(hwnd, WM_SETCURSOR, OnSetCursor);
     HANDLE_MSG(hwnd, WM_ACTIVATE, OnActivate);
     HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
-    case WM_NEXTDLGCTL:
-      OnNextDlgCtl(hwnd, wParam, lParam);
-      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -406,7 +462,64 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// ---- The window's keys (access::kKeyBindings).
+
+std::optional<access::Key> access_key(WPARAM virtual_key) {
+  switch (virtual_key) {
+    case VK_TAB: return access::Key::Tab;
+    case VK_RETURN: return access::Key::Enter;
+    case VK_SPACE: return access::Key::Space;
+    case VK_ESCAPE: return access::Key::Escape;
+    default: return std::nullopt;
+  }
+}
+
+unsigned held_modifiers() {
+  unsigned modifiers = access::kNoModifier;
+  if (GetKeyState(VK_SHIFT) < 0) modifiers |= access::kShift;
+  if (GetKeyState(VK_CONTROL) < 0) modifiers |= access::kCtrl;
+  if (GetKeyState(VK_MENU) < 0) modifiers |= access::kAlt;
+  return modifiers;
+}
+
+// Moves the focus to `id` from the keyboard: from now on the window shows
+// where the focus is (a button's focus frame included).
+void focus_from_keyboard(Form1& form, ControlId id) {
+  SendMessageW(form.hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  SetFocus(form.item(id));
+}
+
 }  // namespace
+
+bool translate_key(HWND form_window, const MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  if (message.hwnd != form_window && !IsChild(form_window, message.hwnd)) return false;
+  const std::optional<access::Key> key = access_key(message.wParam);
+  if (!key) return false;
+  const layout::Control* focused = message.hwnd == form_window ? nullptr : control_of(message.hwnd);
+  // Bit 30: the key was down already, this is a repeat of a held key.
+  const bool repeat = (message.lParam & (1 << 30)) != 0;
+  using Kind = access::KeyResponse::Kind;
+  const access::KeyResponse response = access::respond_to_key(
+      focused ? std::optional<ControlId>(focused->id) : std::nullopt, *key, held_modifiers(), repeat);
+  Form1& form = form_of(form_window);
+  switch (response.kind) {
+    case Kind::PassOn:
+      return false;
+    case Kind::Swallow:
+      return true;
+    case Kind::Focus:
+      focus_from_keyboard(form, response.control);
+      return true;
+    case Kind::Click: {
+      const HWND target = form.item(response.control);
+      FORWARD_WM_COMMAND(form_window, static_cast<int>(response.control), target,
+                         is_link(target) ? STN_CLICKED : BN_CLICKED, SendMessageW);
+      return true;
+    }
+  }
+  return false;
+}
 
 HWND create_form1(HINSTANCE instance, int show_command) {
   WNDCLASSEXW window_class = {};
