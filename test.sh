@@ -3,7 +3,8 @@
 # suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
 # cross build with its tests under Wine (engine, end-to-end), the Windows setup
 # and the Debian packages (made by scripts/package.sh, linted, installed,
-# used and removed again), the same suite under
+# used and removed again), the web page's WebAssembly build with its test in
+# headless Chromium, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 60).
 set -euo pipefail
@@ -23,6 +24,10 @@ ctest --test-dir build-windows --output-on-failure -j"$jobs"
 echo "== packages (scripts/package.sh, then installed, used and removed)"
 scripts/package.sh
 tests/packaging/run.sh
+
+echo "== web page (WebAssembly build, test in headless Chromium)"
+scripts/build-web.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
+ctest --test-dir build-web --output-on-failure
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Textquirl needs to build, run and test, if any
-# are missing. Usage: scripts/install-deps.sh [run|test|windows|package]
+# are missing. Usage: scripts/install-deps.sh [run|test|windows|package|web]
 set -euo pipefail
 
 # What a plain configure of the project needs (the tests and benchmarks are on
 # by default) and Qt's German texts for the window; for the test run also the
 # sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
 # end-to-end tests drive the windows with, AT-SPI with its Python bindings for
-# reading the window as a screen reader does, and Wine with the cross build of
-# the Windows program ("windows": that cross build alone), and what makes and
-# checks the Windows setup and the Debian packages ("package": making them alone).
+# reading the window as a screen reader does, Wine with the cross build of the
+# Windows program ("windows": that cross build alone), what makes and checks
+# the Windows setup and the Debian packages ("package": making them alone), and
+# Chromium with the WebAssembly build of the web page ("web": that build alone;
+# Node.js and npm from Debian only where no node and npm are installed).
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis "${windows[@]}")
+web=(cmake ninja-build clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
+     libclang-rt-14-dev-wasm32)
+command -v node >/dev/null || web+=(nodejs)
+command -v npm >/dev/null || web+=(npm)
 case "${1:-test}" in
   windows) packages=("${windows[@]}") ;;
   package) packages=("${package[@]}") ;;
+  web) packages=("${web[@]}") ;;
   run|test)
     packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
@@ -22,10 +29,10 @@ case "${1:-test}" in
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
                  openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
                  "${windows[@]}" wine64 fonts-wine
-                 "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin)
+                 "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium)
     fi
     ;;
-  *) echo "usage: $0 [run|test|windows|package]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|test|windows|package|web]" >&2; exit 2 ;;
 esac
 
 missing=()

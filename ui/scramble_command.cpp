@@ -71,17 +71,10 @@ ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
   } catch (const std::exception& e) {
     return {false, scramble_failure_message(from_utf8(e.what()))};
   } catch (...) {
-    return {false, scramble_failure_message(u"Ein unbekannter Fehler ist aufgetreten.")};
+    return {false, scramble_failure_message(kUnknownFailureReason)};
   }
 }
 
 void ScrambleCommand::set_scrambler(Scrambler scrambler) { scrambler_ = std::move(scrambler); }
-
-std::u16string scramble_failure_message(std::u16string_view reason) {
-  std::u16string message = u"Der Text konnte nicht verwurschtelt werden.\n\n";
-  message += reason;
-  message += u"\n\nDer Text im Fenster und die Zwischenablage sind unverändert.";
-  return message;
-}
 
 }  // namespace textquirl

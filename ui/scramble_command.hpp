@@ -9,15 +9,9 @@
 #include <string_view>
 
 #include "engine/random_source.hpp"
+#include "ui/scramble_failure.hpp"
 
 namespace textquirl {
-
-// The caption of every message box the windows show.
-inline constexpr std::u16string_view kMessageCaption = u"Textquirl";
-
-// The reason given when the memory ran out.
-inline constexpr std::u16string_view kOutOfMemoryReason =
-    u"Der Text ist zu groß für den verfügbaren Speicher.";
 
 class ScrambleCommand {
  public:
@@ -49,10 +43,5 @@ class ScrambleCommand {
   DefaultRandom random_;
   Scrambler scrambler_;
 };
-
-// The message of a failed scramble for `reason`:
-//   "Der Text konnte nicht verwurschtelt werden.\n\n" + reason +
-//   "\n\nDer Text im Fenster und die Zwischenablage sind unverändert."
-std::u16string scramble_failure_message(std::u16string_view reason);
 
 }  // namespace textquirl
