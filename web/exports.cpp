@@ -57,6 +57,28 @@ std::u16string_view kind_name(layout::ControlKind kind) {
   return u"";
 }
 
+// The keys that press Command1 while Text1 has the focus (Ctrl+Enter), in
+// the form of aria-keyshortcuts: u"Control+Enter". The page's own keys (Tab,
+// Enter and Space on the button and links) are the browser's.
+std::u16string press_shortcuts() {
+  namespace access = textquirl::access;
+  std::u16string out;
+  for (const access::KeyBinding& b : access::kKeyBindings) {
+    if (b.action != access::KeyAction::PressCommand1 || b.where != access::Where::Text1) continue;
+    if (!out.empty()) out += u' ';
+    if (b.modifiers & access::kCtrl) out += u"Control+";
+    if (b.modifiers & access::kAlt) out += u"Alt+";
+    if (b.modifiers & access::kShift) out += u"Shift+";
+    switch (b.key) {
+      case access::Key::Tab: out += u"Tab"; break;
+      case access::Key::Enter: out += u"Enter"; break;
+      case access::Key::Space: out += u"Space"; break;
+      case access::Key::Escape: out += u"Escape"; break;
+    }
+  }
+  return out;
+}
+
 std::u16string hex_colour(layout::Colour c) {
   std::u16string out = u"#";
   for (const int v : {c.red, c.green, c.blue}) {
@@ -157,6 +179,7 @@ TEXTQUIRL_EXPORT(textquirl_form) std::uint32_t textquirl_form() {
     out += u",\"caption\":" + json(layout::caption(c.id));
     out += u",\"target\":" + json(layout::link_target(c.id));
     out += u",\"accessibleName\":" + json(textquirl::access::name(c.id));
+    out += u",\"keyShortcuts\":" + json(c.id == layout::ControlId::Command1 ? press_shortcuts() : std::u16string());
     out += u'}';
   }
   out += u"],\"linkFont\":{\"family\":" + json(layout::kLinkFontFamily);

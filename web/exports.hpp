@@ -51,7 +51,8 @@ std::uint32_t textquirl_failure_message(std::uint32_t out_of_memory);
 // from it: {"caption": "Textquirl", "messageCaption": "Textquirl",
 // "width": 546, "height": 437, "controls": [{"name": "Text1", "kind":
 // "TextBox", "left": 8, …, "caption": "", "target": "", "accessibleName":
-// "…"}, …] (tab order, pixels at 96 DPI), "linkFont": {"family": …,
+// "…", "keyShortcuts": ""}, …] (tab order, pixels at 96 DPI; Command1's
+// keyShortcuts: "Control+Enter", the keys that press it from Text1), "linkFont": {"family": …,
 // "points": 8.25}, "linkColour": "#0000ff"}.
 std::uint32_t textquirl_form();
 

@@ -35,8 +35,10 @@ function element(control) {
   switch (control.kind) {
     case 'TextBox':
       return `<textarea ${id} aria-label="${escape(control.accessibleName)}" spellcheck="false" autocomplete="off" autofocus>${caption}</textarea>`;
-    case 'Button':
-      return `<button ${id} type="button">${caption}</button>`;
+    case 'Button': {
+      const keys = control.keyShortcuts ? ` aria-keyshortcuts="${escape(control.keyShortcuts)}"` : '';
+      return `<button ${id} type="button"${keys}>${caption}</button>`;
+    }
     case 'LinkLabel': {
       const web = /^https?:/.test(control.target);
       const opens = web ? ' target="_blank" rel="noopener"' : '';

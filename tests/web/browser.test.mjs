@@ -110,7 +110,7 @@ test('the web page in Chromium', async (t) => {
     'Größere Wörter lassen sich\u00a0überraschend gut lesen 😀,\nauch wenn die Buchstaben ordentlich verwürfelt sind.';
   const prose120 = prose(120 / 1024);
   const big = prose(2);  // more than the engine's heap ever held before
-  const [first, second, third, fourth] = presses([german, german, prose120, big]);
+  const [first, second, third, fourth, fifth] = presses([german, german, german, prose120, big]);
   assert.notEqual(first, second);
 
   const { server, url } = await serve(site, 0);
@@ -186,7 +186,7 @@ test('the web page in Chromium', async (t) => {
     await tab.close();
   });
 
-  await t.test('paste a German text, press by mouse and by keyboard: the filter\'s first and second scramble', async () => {
+  await t.test('paste a German text, press by mouse, by keyboard and by Ctrl+Enter in Text1: the filter\'s first three scrambles', async () => {
     await paste(page, german);
     assert.equal(await page.inputValue('#Text1'), german);
     await page.screenshot({ path: join(artifacts, 'textquirl-web-wide.png') });
@@ -201,6 +201,11 @@ test('the web page in Chromium', async (t) => {
     await page.keyboard.press('Space');
     assert.equal(await nextClipboard(page, first), second);
     assert.equal(await page.inputValue('#Text1'), german, 'Text1 keeps the text');
+
+    await page.focus('#Text1');
+    await page.keyboard.press('Control+Enter');
+    assert.equal(await nextClipboard(page, second), third);
+    assert.equal(await page.inputValue('#Text1'), german, 'Ctrl+Enter adds no line break');
   });
 
   await t.test('the tab order: Text1, Command1, Label2, Label3', async () => {
@@ -217,7 +222,7 @@ test('the web page in Chromium', async (t) => {
     await paste(page, prose120);
     assert.equal(await page.inputValue('#Text1'), prose120);
     await page.click('#Command1');
-    assert.equal(await nextClipboard(page, prose120), third);
+    assert.equal(await nextClipboard(page, prose120), fourth);
   });
 
   await t.test('out of memory: the windows\' message, text and clipboard kept, the next press goes on', async () => {
@@ -240,14 +245,14 @@ test('the web page in Chromium', async (t) => {
       'Der Text konnte nicht verwurschtelt werden.\n\nDer Text ist zu groß für den verfügbaren Speicher.\n\n' +
         'Der Text im Fenster und die Zwischenablage sind unverändert.',
     );
-    assert.equal(await readClipboard(page), third);
+    assert.equal(await readClipboard(page), fourth);
     assert.deepEqual(await axeViolations(page, axeSource), [], 'axe with the message open');
     await page.keyboard.press('Enter');
     await page.waitForSelector('#Meldung:not([open])', { state: 'hidden' });
     assert.equal(await page.evaluate(() => document.activeElement.id), 'Command1');
     assert.equal(await page.inputValue('#Text1'), big);
     await page.keyboard.press('Space');
-    assert.equal(await nextClipboard(page, third), fourth);
+    assert.equal(await nextClipboard(page, fourth), fifth);
   });
 
   await t.test('axe-core: no WCAG 2.1 A or AA violation, wide and narrow', async () => {

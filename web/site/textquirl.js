@@ -47,6 +47,18 @@
   }
 
   command1.addEventListener('click', Command1_Click);
+
+  // The keys that press the button while Text1 has the focus (Ctrl+Enter, as
+  // in the desktop windows), from the button's aria-keyshortcuts. A held
+  // key presses once; the text keeps no line break from it.
+  const pressKeys = (command1.getAttribute('aria-keyshortcuts') ?? '').split(' ').filter(Boolean);
+  text1.addEventListener('keydown', (event) => {
+    const key = event.key === ' ' ? 'Space' : event.key;
+    const held = [event.ctrlKey && 'Control', event.altKey && 'Alt', event.shiftKey && 'Shift', event.metaKey && 'Meta'];
+    if (!pressKeys.includes([...held.filter(Boolean), key].join('+'))) return;
+    event.preventDefault();
+    if (!event.repeat) Command1_Click();
+  });
   dialogOk.addEventListener('click', () => dialog.close());
   dialog.addEventListener('close', () => command1.focus());
 
