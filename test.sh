@@ -6,39 +6,42 @@
 # used and removed again), the web page's WebAssembly build with its test in
 # headless Chromium, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
-# bounded time (TEXTQUIRL_FUZZ_SECONDS, default 60).
+# bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
+# the run has taken so far.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh test
 jobs=$(nproc)
+stage() { echo "== $1 (${SECONDS} s so far)"; }
 
-echo "== release build"
+stage "release build"
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== Windows program (cross build with mingw-w64, tests under Wine)"
+stage "Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
 ctest --test-dir build-windows --output-on-failure -j"$jobs"
 
-echo "== packages (scripts/package.sh, then installed, used and removed)"
+stage "packages (scripts/package.sh, then installed, used and removed)"
 scripts/package.sh
 tests/packaging/run.sh
 
-echo "== web page (WebAssembly build, test in headless Chromium)"
+stage "web page (WebAssembly build, test in headless Chromium)"
 scripts/build-web.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
 ctest --test-dir build-web --output-on-failure
 
-echo "== sanitizer build (ASan + UBSan)"
+stage "sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_SANITIZE=ON -DTEXTQUIRL_BUILD_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
 
-echo "== fuzzing (${TEXTQUIRL_FUZZ_SECONDS:-60} s per target)"
+stage "fuzzing (${TEXTQUIRL_FUZZ_SECONDS:-30} s per target)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_FUZZ=ON -DTEXTQUIRL_BUILD_UI=OFF \
   -DTEXTQUIRL_BUILD_TESTS=OFF -DTEXTQUIRL_BUILD_BENCH=OFF \
-  -DTEXTQUIRL_FUZZ_SECONDS="${TEXTQUIRL_FUZZ_SECONDS:-60}" >/dev/null
+  -DTEXTQUIRL_FUZZ_SECONDS="${TEXTQUIRL_FUZZ_SECONDS:-30}" >/dev/null
 cmake --build build-fuzz -j"$jobs"
 ctest --test-dir build-fuzz --output-on-failure -j"$jobs"
+echo "== every stage passed in ${SECONDS} s"
