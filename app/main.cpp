@@ -13,6 +13,7 @@
 #include "ui/desktop_session.hpp"
 #include "ui/main_window.hpp"
 #include "ui/product_info.hpp"
+#include "ui/qt_text.hpp"
 
 namespace {
 
@@ -105,8 +106,7 @@ int main(int argc, char* argv[]) {
   held_messages.clear();
   // The desktop entry's id, also as the X11 window class (WM_CLASS), so that
   // desktops connect the window to its menu entry and icon.
-  const QString app_id = QString::fromUtf16(textquirl::product::kAppId.data(),
-                                            static_cast<qsizetype>(textquirl::product::kAppId.size()));
+  const QString app_id = textquirl::to_qstring(textquirl::product::kAppId);
   QCoreApplication::setApplicationName(app_id);
   QGuiApplication::setDesktopFileName(app_id);
   textquirl::install_german_translations(app);

@@ -11,12 +11,13 @@
 
 #include "german_text.hpp"
 #include "ui/main_window.hpp"
+#include "ui/qt_text.hpp"
 
 namespace {
 
 QString pasted_text(std::size_t megabytes) {
   const std::u16string text = textquirl::bench::german_text(megabytes << 20, u"\n");
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+  return textquirl::to_qstring(text);
 }
 
 void BM_PasteIntoText1(benchmark::State& state) {

@@ -415,9 +415,8 @@ int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size
     report(io, failure.what());
   } catch (const std::bad_alloc&) {
     report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");
-  } catch (const WordTooLong&) {  // a word longer than any that fits in memory here
-    report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");
   } catch (const std::length_error&) {
+    // Also the engine's WordTooLong: a word that long does not fit in memory here.
     report(io, "Nicht genug Arbeitsspeicher, um die Eingabe zu verwurschteln.");
   } catch (const std::exception& error) {
     report(io, std::string("Interner Fehler: ") + error.what());

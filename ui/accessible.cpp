@@ -6,13 +6,10 @@
 #include "ui/form1_access.hpp"
 #include "ui/link_label.hpp"
 #include "ui/main_window.hpp"
+#include "ui/qt_text.hpp"
 
 namespace textquirl {
 namespace {
-
-QString to_qstring(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 // A link label: role Link; its one action (access::kLinkAction) opens the link
 // as a click does; focusing it stays possible as for any widget.

@@ -21,6 +21,7 @@
 #include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/link_label.hpp"
+#include "ui/qt_text.hpp"
 
 // The icons live in a resource file of this static library; naming its
 // initialiser keeps the linker from dropping it. Must stand outside any
@@ -32,11 +33,6 @@ namespace textquirl {
 namespace {
 
 using layout::ControlId;
-
-QString to_qstring(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()),
-                 static_cast<qsizetype>(text.size()));
-}
 
 // Names the widget after its entry in the layout table, puts it there and
 // gives it its accessible name and description. Qt scales device-independent

@@ -25,9 +25,12 @@
 
 #include "engine/scramble.hpp"
 #include "ui/desktop_session.hpp"
+#include "ui/qt_text.hpp"
 #include "ui/main_window.hpp"
 
 namespace {
+
+using textquirl::to_qstring;
 
 using textquirl::Form1;
 
@@ -53,13 +56,9 @@ QString clipboard_text() { return QGuiApplication::clipboard()->text(); }
 
 void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
-QString from_u16(const std::u16string& s) {
-  return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
-}
-
 // What the clipboard should hold when the engine returned `engine_result`.
 QString expected_clipboard(const std::u16string& engine_result) {
-  return from_u16(engine_result).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return to_qstring(engine_result).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 const char16_t kLongText[] =
@@ -298,13 +297,13 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
     Form1 form;
     auto* text1 = control<QPlainTextEdit>(form, "Text1");
     ASSERT_TRUE(text1);
-    text1->insertPlainText(from_u16(kLongText));
+    text1->insertPlainText(to_qstring(kLongText));
     click(control<QPushButton>(form, "Command1"));
     textquirl::DefaultRandom random;
     const QString expected = expected_clipboard(textquirl::scramble(kLongText, random));
     EXPECT_EQ(clipboard_text(), expected);
-    EXPECT_NE(expected, from_u16(kLongText));
-    EXPECT_EQ(text1->toPlainText(), from_u16(kLongText));
+    EXPECT_NE(expected, to_qstring(kLongText));
+    EXPECT_EQ(text1->toPlainText(), to_qstring(kLongText));
   }
 
   // an empty box leaves the empty text on the clipboard
@@ -341,7 +340,7 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
 TEST(Command1_Click, SequenceAfterFreshStartRepeats) {
   auto three_presses = [] {
     Form1 form;
-    control<QPlainTextEdit>(form, "Text1")->insertPlainText(from_u16(kLongText));
+    control<QPlainTextEdit>(form, "Text1")->insertPlainText(to_qstring(kLongText));
     QStringList results;
     for (int i = 0; i < 3; ++i) {
       click(control<QPushButton>(form, "Command1"));
@@ -396,7 +395,7 @@ TEST(Command1_Click, FailureShowsMessageAndKeepsClipboard) {
     form.set_scrambler({});
     click(control<QPushButton>(form, "Command1"));
     textquirl::DefaultRandom random;
-    EXPECT_EQ(clipboard_text(), from_u16(textquirl::scramble(u"Mein wertvoller Text", random)));
+    EXPECT_EQ(clipboard_text(), to_qstring(textquirl::scramble(u"Mein wertvoller Text", random)));
   }
 }
 
@@ -444,6 +443,8 @@ TEST(InstallGermanTranslations, TextBoxMenuSpeaksGerman) {
   for (const char* english : {"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Select All"})
     EXPECT_FALSE(entries.contains(QString::fromLatin1(english))) << english;
 }
+
+TEST(HeaderExamples, QtText) { EXPECT_EQ(to_qstring(u"Grüße"), QStringLiteral("Grüße")); }
 
 }  // namespace
 
