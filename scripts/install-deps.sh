@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Textquirl needs to build, run and test, if any
-# are missing. Usage: scripts/install-deps.sh [run|test|windows|package|web]
+# are missing. Usage: scripts/install-deps.sh [run|test|windows|package|web|bench]
 set -euo pipefail
 
 # What a plain configure of the project needs (the tests and benchmarks are on
@@ -11,7 +11,8 @@ set -euo pipefail
 # Windows program ("windows": that cross build alone), what makes and checks
 # the Windows setup and the Debian packages ("package": making them alone), and
 # Chromium with the WebAssembly build of the web page ("web": that build alone;
-# Node.js and npm from Debian only where no node and npm are installed).
+# Node.js and npm from Debian only where no node and npm are installed), and
+# for "bench" what times the filter against other commands.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis "${windows[@]}")
 web=(cmake ninja-build clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
@@ -22,9 +23,10 @@ case "${1:-test}" in
   windows) packages=("${windows[@]}") ;;
   package) packages=("${package[@]}") ;;
   web) packages=("${web[@]}") ;;
-  run|test)
+  run|test|bench)
     packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+    [[ "${1:-test}" == bench ]] && packages+=(hyperfine time)
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
                  openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
@@ -32,7 +34,7 @@ case "${1:-test}" in
                  "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium)
     fi
     ;;
-  *) echo "usage: $0 [run|test|windows|package|web]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|test|windows|package|web|bench]" >&2; exit 2 ;;
 esac
 
 missing=()
