@@ -1,7 +1,6 @@
 // Whole-text versions of the filter's conversions, for tests and fuzzing
-// only: UTF-8 to UTF-16 and back through ICU, and the line-break changes at
-// the program's edges (input may break lines with LF or CR LF, the engine
-// wants CR LF, the output breaks lines with LF). The filter's piecewise forms
+// only: UTF-8 to UTF-16 and back through ICU, and (from the engine) the
+// line-break changes at the program's edges. The filter's piecewise forms
 // (cli/utf8.hpp) must agree with them on every input.
 #pragma once
 
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "cli/utf8.hpp"
+#include "engine/line_breaks.hpp"
 
 namespace textquirl::cli {
 
@@ -21,16 +21,6 @@ std::u16string utf8_to_utf16(std::string_view utf8);
 // Encodes `utf16`; throws InvalidUtf16 if it holds an unpaired surrogate.
 //   utf16_to_utf8(u"aä") == "a\xC3\xA4"
 std::string utf16_to_utf8(std::u16string_view utf16);
-
-// Every LF that does not already follow a CR becomes CR LF; CR LF stays and a
-// lone CR is an ordinary character.
-//   to_crlf(u"a\nb\r\nc\rd") == u"a\r\nb\r\nc\rd"
-std::u16string to_crlf(std::u16string_view text);
-
-// Every CR LF becomes LF; a lone CR or LF stays. Works in the buffer it is
-// given (move a big text in to save the copy).
-//   crlf_to_lf(u"a\r\nb\rc\r\r\n") == u"a\nb\rc\r\n"
-std::u16string crlf_to_lf(std::u16string text);
 
 namespace detail {
 // The same conversions, handing ICU at most `max_chunk` units per call

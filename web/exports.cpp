@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/line_breaks.hpp"
 #include "engine/scramble.hpp"
 #include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
@@ -88,33 +89,6 @@ std::u16string hex_colour(layout::Colour c) {
   return out;
 }
 
-// The page's text as the windows hand theirs to the engine: every LF that
-// does not follow a CR becomes CR LF; a lone CR stays a character.
-std::u16string with_crlf(std::u16string_view page_text) {
-  std::size_t lfs = 0;
-  for (const char16_t c : page_text) lfs += c == u'\n';
-  std::u16string out(page_text.size() + lfs, u'\0');
-  char16_t* to = out.data();
-  char16_t previous = 0;
-  for (const char16_t c : page_text) {
-    if (c == u'\n' && previous != u'\r') *to++ = u'\r';
-    *to++ = previous = c;
-  }
-  out.resize(static_cast<std::size_t>(to - out.data()));
-  return out;
-}
-
-// The engine's result as the page hands it on: every CR LF becomes LF, in
-// place.
-void with_lf(std::u16string& result_text) {
-  const char16_t* const end = result_text.data() + result_text.size();
-  char16_t* to = result_text.data();
-  for (const char16_t* from = result_text.data(); from != end; ++from) {
-    if (*from != u'\r' || from + 1 == end || from[1] != u'\n') *to++ = *from;
-  }
-  result_text.resize(static_cast<std::size_t>(to - result_text.data()));
-}
-
 std::uint32_t hand_out(std::u16string s) {
   result = std::move(s);
   return static_cast<std::uint32_t>(result.size());
@@ -141,12 +115,13 @@ TEXTQUIRL_EXPORT(textquirl_text) char16_t* textquirl_text(std::uint32_t units) {
 }
 
 TEXTQUIRL_EXPORT(textquirl_scramble) std::uint32_t textquirl_scramble() {
-  std::u16string crlf = with_crlf(text);
+  // The page's text as the windows hand theirs to the engine: every LF
+  // that does not follow a CR becomes CR LF; a lone CR stays a character.
+  std::u16string crlf = textquirl::to_crlf(text);
   std::u16string().swap(text);
   std::u16string scrambled = textquirl::scramble(crlf, generator);
   std::u16string().swap(crlf);
-  with_lf(scrambled);
-  return hand_out(std::move(scrambled));
+  return hand_out(textquirl::crlf_to_lf(std::move(scrambled)));
 }
 
 TEXTQUIRL_EXPORT(textquirl_result) const char16_t* textquirl_result() { return result.data(); }

@@ -44,8 +44,6 @@ TEST(HeaderExamples, Reference) {
     EXPECT_EQ(error.offset(), 1u);
   }
   EXPECT_EQ(utf16_to_utf8(u"aä"), "a\xC3\xA4");
-  EXPECT_EQ(to_crlf(u"a\nb\r\nc\rd"), u"a\r\nb\r\nc\rd");
-  EXPECT_EQ(crlf_to_lf(u"a\r\nb\rc\r\r\n"), u"a\nb\rc\r\n");
 }
 
 TEST(HeaderExamples, OptionsAndSystemErrors) {

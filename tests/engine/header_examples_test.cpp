@@ -12,6 +12,7 @@
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/letter_shuffle.hpp"
+#include "engine/line_breaks.hpp"
 #include "engine/random_source.hpp"
 #include "engine/scramble.hpp"
 #include "engine/text_primitives.hpp"
@@ -62,6 +63,11 @@ TEST(HeaderExamples, TextPrimitives) {
   EXPECT_EQ(arr, (StringArray{u"", u"a", u"b", u"c"}));
   buchstaben_zerlegen(u"", arr);
   EXPECT_EQ(arr, StringArray{u""});
+}
+
+TEST(HeaderExamples, LineBreaks) {
+  EXPECT_EQ(to_crlf(u"a\nb\r\nc\rd"), u"a\r\nb\r\nc\rd");
+  EXPECT_EQ(crlf_to_lf(u"a\r\nb\rc\r\r\n"), u"a\nb\rc\r\n");
 }
 
 TEST(HeaderExamples, Error) {

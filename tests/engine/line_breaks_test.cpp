@@ -1,4 +1,4 @@
-#include "cli/reference.hpp"
+#include "engine/line_breaks.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-namespace textquirl::cli {
+namespace textquirl {
 namespace {
 
 TEST(ToCrlf, TurnsLfIntoCrlfAndLeavesTheRest) {
@@ -40,7 +40,7 @@ TEST(LineBreaks, RandomTextsRoundTrip) {
     std::u16string text;
     const int length = std::uniform_int_distribution<int>(0, 30)(random);
     for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
-    SCOPED_TRACE(testing::PrintToString(std::u32string(text.begin(), text.end())));
+    SCOPED_TRACE(::testing::PrintToString(std::u32string(text.begin(), text.end())));
     const std::u16string crlf = to_crlf(text);
     // every line break of the input is one CR LF, no lone LF is left
     EXPECT_EQ(std::count(crlf.begin(), crlf.end(), u'\n'), std::count(text.begin(), text.end(), u'\n'));
@@ -58,4 +58,4 @@ TEST(LineBreaks, RandomTextsRoundTrip) {
 }
 
 }  // namespace
-}  // namespace textquirl::cli
+}  // namespace textquirl
