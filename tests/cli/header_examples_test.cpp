@@ -8,8 +8,8 @@
 
 #include "cli/options.hpp"
 #include "cli/posix_io.hpp"
-#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
+#include "tests/support/cli_reference.hpp"
 
 namespace textquirl::cli {
 namespace {

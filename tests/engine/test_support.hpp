@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/random_source.hpp"
-#include "engine/reference.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl::testing {
 

@@ -1,4 +1,4 @@
-#include "engine/reference.hpp"
+#include "tests/support/engine_reference.hpp"
 
 #include <bitset>
 #include <stdexcept>

@@ -24,9 +24,9 @@
 #include <QUrl>
 
 #include "engine/scramble.hpp"
-#include "ui/desktop_session.hpp"
-#include "ui/qt_text.hpp"
-#include "ui/main_window.hpp"
+#include "ui/qt/desktop_session.hpp"
+#include "ui/qt/main_window.hpp"
+#include "ui/qt/qt_text.hpp"
 
 namespace {
 

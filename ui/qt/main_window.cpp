@@ -1,4 +1,4 @@
-#include "ui/main_window.hpp"
+#include "ui/qt/main_window.hpp"
 
 #include <initializer_list>
 #include <optional>
@@ -17,11 +17,11 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include "ui/accessible.hpp"
 #include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
-#include "ui/link_label.hpp"
-#include "ui/qt_text.hpp"
+#include "ui/qt/accessible.hpp"
+#include "ui/qt/link_label.hpp"
+#include "ui/qt/qt_text.hpp"
 
 // The icons live in a resource file of this static library; naming its
 // initialiser keeps the linker from dropping it. Must stand outside any
