@@ -27,7 +27,7 @@ char16_t* textquirl_text(std::uint32_t units);
 //   "eins\nzwei" -> "e??s \nz??i"
 std::uint32_t textquirl_scramble();
 
-// Where the last result (or message, or form description) stands.
+// Where the last result (or message) stands.
 const char16_t* textquirl_result();
 
 // How many values the generator has given so far (exact as a double up to
@@ -46,14 +46,5 @@ std::uint32_t textquirl_out_of_memory();
 // textquirl_result(); returns its length. With `out_of_memory` 1:
 //   "Der Text konnte nicht verwurschtelt werden.\n\nDer Text ist zu groß …"
 std::uint32_t textquirl_failure_message(std::uint32_t out_of_memory);
-
-// Form1 as JSON at textquirl_result(); returns its length. The page is built
-// from it: {"caption": "Textquirl", "messageCaption": "Textquirl",
-// "width": 546, "height": 437, "controls": [{"name": "Text1", "kind":
-// "TextBox", "left": 8, …, "caption": "", "target": "", "accessibleName":
-// "…", "keyShortcuts": ""}, …] (tab order, pixels at 96 DPI; Command1's
-// keyShortcuts: "Control+Enter", the keys that press it from Text1), "linkFont": {"family": …,
-// "points": 8.25}, "linkColour": "#0000ff"}.
-std::uint32_t textquirl_form();
 
 }  // extern "C"
