@@ -11,20 +11,6 @@
 namespace textquirl::cli {
 namespace {
 
-// End of the next piece of `utf8` starting at `begin`, at most `max_chunk`
-// bytes long. It is moved back to the start of a sequence so that no valid
-// sequence is cut; after four continuation bytes in a row there is none to
-// protect (the fourth can never be part of a valid sequence), so the cut stays.
-std::size_t utf8_chunk_end(std::string_view utf8, std::size_t begin, std::size_t max_chunk) {
-  max_chunk = std::max<std::size_t>(max_chunk, 4);
-  std::size_t end = begin + std::min(max_chunk, utf8.size() - begin);
-  if (end == utf8.size()) return end;
-  for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
-    if (!is_continuation(static_cast<unsigned char>(utf8[end - back]))) return end - back;
-  }
-  return end;
-}
-
 // German description of the invalid sequence that starts at utf8[at] and
 // whose longest valid start ends at `next`.
 std::string describe(std::string_view utf8, std::size_t at, std::size_t next) {
@@ -254,8 +240,17 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
   out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+// The cut is moved back to the start of a sequence so that no valid sequence
+// is cut; after four continuation bytes in a row there is none to protect
+// (the fourth can never be part of a valid sequence), so the cut stays.
 std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t max_bytes) {
-  return utf8_chunk_end(utf8, begin, max_bytes);
+  max_bytes = std::max<std::size_t>(max_bytes, 4);
+  std::size_t end = begin + std::min(max_bytes, utf8.size() - begin);
+  if (end == utf8.size()) return end;
+  for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
+    if (!is_continuation(static_cast<unsigned char>(utf8[end - back]))) return end - back;
+  }
+  return end;
 }
 
 InvalidUtf8 detail::invalid_sequence(std::string_view utf8, std::size_t at, std::size_t next) {
