@@ -170,7 +170,11 @@ void check_utf8(std::string_view utf8) {
   }
 }
 
-void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+namespace {
+
+// append_utf16_crlf, and with `kToCrlf` false the same without touching line breaks.
+template <bool kToCrlf>
+void append_utf16(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
   const std::size_t n = valid_utf8.size();
   const std::size_t old_size = out.size();
@@ -182,7 +186,7 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
     if (i == n) break;
     const std::uint8_t lead = in[i];
     if (lead < 0x80) {
-      if (lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
+      if (kToCrlf && lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
       *to++ = lead;
       i += 1;
     } else if (lead < 0xE0) {
@@ -200,6 +204,28 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
     }
   }
   out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+}  // namespace
+
+void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+  append_utf16<true>(valid_utf8, after_cr, out);
+}
+
+std::u16string decode_utf8_lossy(std::string_view utf8) {
+  std::u16string out;
+  for (;;) {
+    std::size_t valid = utf8.size();
+    try {
+      check_utf8(utf8);
+    } catch (const InvalidUtf8& error) {
+      valid = error.offset();
+    }
+    append_utf16<false>(utf8.substr(0, valid), false, out);
+    if (valid == utf8.size()) return out;
+    out += u'\uFFFD';
+    utf8.remove_prefix(valid + 1);
+  }
 }
 
 void append_utf8_lf(std::u16string_view utf16, std::string& out) {
