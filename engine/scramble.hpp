@@ -19,9 +19,7 @@
 #include <string_view>
 
 #include "engine/error.hpp"
-#include "engine/letter_shuffle.hpp"
 #include "engine/random_source.hpp"
-#include "engine/text_primitives.hpp"
 
 namespace textquirl {
 
