@@ -24,8 +24,11 @@ class PosixIo final : public Io {
   // place, so that the input costs about its own size in memory.
   IoStatus map_stdin(InputBytes& contents) override;
   IoStatus read_file(const std::string& path, std::string& contents) override;
-  // Regular files of kMapAtLeast bytes or more are mapped (read-only,
-  // private, all pages at once), everything else is read.
+  // Regular files of kMapAtLeast bytes or more are read into an anonymous
+  // mapping of their size (in huge pages where the system has them: about
+  // as fast as mapping the file itself, which would die by SIGBUS when the
+  // file is cut short meanwhile), smaller ones into a string. A regular file
+  // that changes while it is read fails with kChangedWhileRead.
   IoStatus map_file(const std::string& path, InputBytes& contents) override;
   // A reader that has gone away (EPIPE) ends the process by SIGPIPE, quietly,
   // as it ends other filters; any other failure comes back as the status.
@@ -36,8 +39,13 @@ class PosixIo final : public Io {
   std::uint64_t memory_bytes_;
 };
 
-// Below this size reading a file costs less than mapping it.
+// Below this size a file is read into a string: a mapping of its own would
+// cost more than it saves.
 inline constexpr std::uint64_t kMapAtLeast = std::uint64_t{1} << 20;
+
+// The reason given for a file that changed (cut short, grown, rewritten)
+// while it was read.
+inline constexpr std::string_view kChangedWhileRead = "Die Datei wurde beim Lesen verändert";
 
 // The German reason for the system error `errnum`; the rarer ones are named
 // by their symbol and number.

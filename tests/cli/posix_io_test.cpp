@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace textquirl::cli {
 namespace {
@@ -48,6 +53,44 @@ TEST(PosixIo, ReadsWholeFilesAndNamesSystemErrors) {
   for (int errnum = 1; errnum < 134; ++errnum) {
     EXPECT_NE(system_error_text(errnum), std::strerror(errnum)) << errnum;
   }
+}
+
+// A file cut short and rewritten over and over, with contents of different
+// bytes, while it is read: every read that succeeds gives what the file held
+// at one moment (a prefix of one content), never a mix; a read that
+// overlapped a change says so.
+TEST(PosixIo, AFileChangedWhileReadIsNeverMixed) {
+  const std::filesystem::path path = std::filesystem::path(testing::TempDir()) / "posix_io_changing.txt";
+  const std::string a(4'000'000, 'a'), b(4'000'000, 'b');
+  std::ofstream(path, std::ios::binary) << a;
+  std::atomic<bool> done = false;
+  std::thread writer([&] {
+    const int fd = open(path.c_str(), O_WRONLY);
+    for (int i = 0; !done; ++i) {
+      usleep(2000);
+      EXPECT_EQ(ftruncate(fd, 1'000'000), 0);
+      const std::string& next = i % 2 ? a : b;
+      EXPECT_EQ(pwrite(fd, next.data(), next.size(), 0), ssize_t(next.size()));
+    }
+    close(fd);
+  });
+  PosixIo io;
+  int changed = 0;
+  for (int i = 0; i < 200; ++i) {
+    InputBytes bytes;
+    const IoStatus status = io.map_file(path.string(), bytes);
+    if (!status.ok()) {
+      EXPECT_EQ(status.error, kChangedWhileRead);
+      ++changed;
+      continue;
+    }
+    const std::string_view got = bytes.bytes();
+    EXPECT_TRUE(a.starts_with(got) || b.starts_with(got)) << "a mix of both contents, " << got.size() << " bytes";
+  }
+  done = true;
+  writer.join();
+  std::filesystem::remove(path);
+  RecordProperty("changed_while_read", changed);
 }
 
 }  // namespace

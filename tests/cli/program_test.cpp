@@ -1,6 +1,7 @@
 // Runs the real textquirl-cli binary, to see exit statuses and output the way
 // a shell user sees them.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,6 +134,55 @@ TEST(TextquirlCli, EndsQuietlyWhenTheReaderStopsEarly) {
   EXPECT_EQ(contents(status), "141\n");
   EXPECT_EQ(contents(err), "");
   for (const std::string& path : {big, err, status}) std::filesystem::remove(path);
+}
+
+// A big input cut short while the filter still works on it (its output
+// waits for a reader): the filter read it whole before it wrote anything,
+// so it neither dies (a mapped file cut short raises SIGBUS) nor loses text:
+// the result is the one of the untouched file.
+TEST(TextquirlCli, AnInputCutShortMeanwhileIsNoCrash) {
+  const std::filesystem::path dir = testing::TempDir();
+  const std::string big = (dir / "program_test_shrinks.txt").string();
+  std::string text;
+  for (int i = 0; text.size() < 30'000'000; ++i) text += "Zeile " + std::to_string(i) + " mit einigen längeren Wörtern\n";
+  std::ofstream(big, std::ios::binary) << text;
+  const Outcome untouched = run_cli({big}, "");
+  ASSERT_EQ(untouched.exit_status, 0);
+
+  int out[2], err[2];
+  ASSERT_EQ(pipe(out), 0);
+  ASSERT_EQ(pipe(err), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+    execl(TEXTQUIRL_CLI_PATH, TEXTQUIRL_CLI_PATH, big.c_str(), nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  // Once the pipe holds something the input has been read and the filter
+  // is at work on it, soon blocked on the full pipe.
+  int waiting = 0;
+  for (int i = 0; i < 1000 && waiting == 0; ++i) {
+    ioctl(out[0], FIONREAD, &waiting);
+    if (waiting == 0) usleep(10'000);
+  }
+  ASSERT_GT(waiting, 0);
+  ASSERT_EQ(truncate(big.c_str(), 100), 0);
+  Outcome outcome;
+  outcome.out = read_to_end(out[0]);
+  outcome.err = read_to_end(err[0]);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  std::filesystem::remove(big);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_TRUE(outcome.out == untouched.out) << "the result differs from the untouched file's";
 }
 
 }  // namespace
