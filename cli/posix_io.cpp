@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace textquirl::cli {
 namespace {
@@ -294,16 +296,106 @@ IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
 }
 
 IoStatus PosixIo::write_stdout(std::string_view data) {
+  const int fd = output_fd_ >= 0 ? output_fd_ : STDOUT_FILENO;
   while (!data.empty()) {
-    const ssize_t put = write(STDOUT_FILENO, data.data(), std::min(data.size(), kMaxSyscallBytes));
+    const ssize_t put = write(fd, data.data(), std::min(data.size(), kMaxSyscallBytes));
     if (put < 0) {
       if (errno == EINTR) continue;
-      if (errno == EPIPE) end_by_closed_pipe();
+      if (errno == EPIPE && fd == STDOUT_FILENO) end_by_closed_pipe();
       return {system_error_text(errno)};
     }
     data.remove_prefix(static_cast<std::size_t>(put));
   }
   return {};
+}
+
+namespace {
+
+// The file `path` leads to: symbolic links followed, also one whose target
+// does not exist yet (then that target); a relative link counts from its
+// own directory.
+//   follow_links("out.txt") == "out.txt" where out.txt is no link
+//   follow_links("d/link") == "d/../real.txt" where d/link -> ../real.txt
+IoStatus follow_links(std::string path, std::string& target) {
+  for (int links = 0;; ++links) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    if (links == 40) return {system_error_text(ELOOP)};
+    std::string next(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = readlink(path.c_str(), next.data(), next.size());
+    if (length < 0) return {system_error_text(errno)};
+    if (static_cast<std::size_t>(length) == next.size()) {  // grown meanwhile: once more
+      --links;
+      continue;
+    }
+    next.resize(static_cast<std::size_t>(length));
+    const std::size_t slash = path.rfind('/');
+    path = next.starts_with('/') || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+  }
+  target = std::move(path);
+  return {};
+}
+
+}  // namespace
+
+IoStatus PosixIo::open_output_file(const std::string& path) {
+  discard_output_file();
+  std::string target;
+  if (IoStatus status = follow_links(path, target); !status.ok()) return status;
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return {system_error_text(EISDIR)};
+    if (!S_ISREG(info.st_mode)) return {"Keine gewöhnliche Datei"};
+  } else if (errno != ENOENT) {
+    return {system_error_text(errno)};
+  }
+  const std::size_t slash = target.rfind('/');
+  const std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  // Made with mode 0666 and the umask, as the shell's ">" would make the file.
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%06x", (static_cast<unsigned>(getpid()) * 7919u + counter++) & 0xFFFFFFu);
+    std::string temporary = directory + "." + name + suffix;
+    int fd;
+    do {
+      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return {system_error_text(errno)};
+    }
+    output_fd_ = fd;
+    output_path_ = path;
+    target_ = std::move(target);
+    temporary_ = std::move(temporary);
+    return {};
+  }
+  return {system_error_text(EEXIST)};
+}
+
+IoStatus PosixIo::commit_output_file() {
+  struct stat info {};
+  if (stat(target_.c_str(), &info) == 0 && fchmod(output_fd_, info.st_mode & 07777) != 0) {
+    return {system_error_text(errno)};
+  }
+  if (fsync(output_fd_) != 0) return {system_error_text(errno)};
+  const int fd = std::exchange(output_fd_, -1);
+  if (close(fd) != 0 && errno != EINTR) return {system_error_text(errno)};
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) return {system_error_text(errno)};
+  temporary_.clear();
+  output_path_.clear();
+  target_.clear();
+  return {};
+}
+
+void PosixIo::discard_output_file() {
+  if (output_fd_ >= 0) close(std::exchange(output_fd_, -1));
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+  output_path_.clear();
+  target_.clear();
 }
 
 void PosixIo::write_stderr(std::string_view message) {

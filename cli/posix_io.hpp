@@ -16,6 +16,8 @@ class PosixIo final : public Io {
   // by default the machine's physical memory, 0 for no bound.
   PosixIo();
   explicit PosixIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
+  PosixIo(const PosixIo&) = delete;
+  PosixIo& operator=(const PosixIo&) = delete;
 
   // Reading stops with a "zu groß" error at the bound, for files and for
   // endless streams alike.
@@ -34,9 +36,23 @@ class PosixIo final : public Io {
   // as it ends other filters; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
   void write_stderr(std::string_view message) override;
+  // The temporary file is ".NAME.XXXXXX" in the directory of NAME, the file
+  // `path` leads to, made with the process's umask; an existing NAME must be
+  // a regular file.
+  IoStatus open_output_file(const std::string& path) override;
+  const std::string& output_file() const override { return output_path_; }
+  // Syncs the temporary file to disk and renames it over NAME, after giving
+  // it NAME's permission bits if NAME exists.
+  IoStatus commit_output_file() override;
+  void discard_output_file() override;
+  ~PosixIo() override { discard_output_file(); }
 
  private:
   std::uint64_t memory_bytes_;
+  std::string output_path_;  // as given to open_output_file
+  std::string target_;       // the file it leads to
+  std::string temporary_;    // the temporary file beside it
+  int output_fd_ = -1;       // open on temporary_
 };
 
 // Below this size a file is read into a string: a mapping of its own would

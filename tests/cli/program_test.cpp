@@ -1,12 +1,14 @@
 // Runs the real textquirl-cli binary, to see exit statuses and output the way
 // a shell user sees them.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -183,6 +185,54 @@ TEST(TextquirlCli, AnInputCutShortMeanwhileIsNoCrash) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(outcome.out == untouched.out) << "the result differs from the untouched file's";
+}
+
+// --output on real files: the file's permission bits stay, a symbolic link
+// stays and its target gets the result, the file may be the input; on an
+// error the file is untouched and no temporary file is left beside it.
+TEST(TextquirlCli, OutputReplacesTheFileOnlyWhenAllWentWell) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / "program_test_output";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "real");
+  const std::string text = "Verwurschtelte Buchstaben bleiben lesbar\n";
+  const std::string target = (dir / "real" / "brief.txt").string();
+  std::ofstream(target, std::ios::binary) << text;
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  fs::create_symlink("real/brief.txt", dir / "link.txt");
+  const std::string link = (dir / "link.txt").string();
+  auto contents = [](const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  auto entries = [&dir] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> files_before = entries();
+
+  const Outcome bad = run_cli({link, "-", "-o", link}, "kaputt\xFF");
+  EXPECT_EQ(bad.exit_status, 1);
+  EXPECT_EQ(bad.err, "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 6 (0xFF): "
+                     "dieses Byte kommt in UTF-8 nicht vor.\n");
+  EXPECT_EQ(contents(target), text);
+  EXPECT_EQ(entries(), files_before);
+
+  const Outcome ok = run_cli({link, "--output", link}, "");
+  EXPECT_EQ(ok.exit_status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "");
+  EXPECT_EQ(contents(target), run_cli({}, text).out);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+  EXPECT_EQ(entries(), files_before);
+
+  const Outcome no_dir = run_cli({"-o", (dir / "nirgends" / "x.txt").string()}, text);
+  EXPECT_EQ(no_dir.exit_status, 1);
+  EXPECT_EQ(no_dir.err, "textquirl-cli: Kann „" + (dir / "nirgends" / "x.txt").string() +
+                            "“ nicht schreiben: Datei oder Verzeichnis nicht gefunden.\n");
+  fs::remove_all(dir);
 }
 
 }  // namespace
