@@ -1,6 +1,7 @@
 #include "cli/posix_io.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <new>
 #include <utility>
@@ -161,7 +163,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory, std
   sigset_t pipe_only;
   sigemptyset(&pipe_only);
   sigaddset(&pipe_only, SIGPIPE);
-  sigprocmask(SIG_UNBLOCK, &pipe_only, nullptr);
+  pthread_sigmask(SIG_UNBLOCK, &pipe_only, nullptr);
   raise(SIGPIPE);
   _exit(128 + SIGPIPE);  // not reached
 }
@@ -218,7 +220,38 @@ std::string system_error_text(int errnum) {
   return "Systemfehler Nummer " + std::to_string(errnum);
 }
 
-PosixIo::PosixIo() : memory_bytes_(physical_memory()) {}
+std::uint64_t cgroup_memory_limit(const std::string& limit_file) {
+  std::ifstream file(limit_file);
+  std::string value;
+  if (!(file >> value) || value.empty() || value.find_first_not_of("0123456789") != std::string::npos) return 0;
+  std::uint64_t bytes = 0;
+  for (const char c : value) {
+    if (bytes > (std::numeric_limits<std::uint64_t>::max() - 9) / 10) return 0;  // no real limit
+    bytes = bytes * 10 + static_cast<unsigned>(c - '0');
+  }
+  return bytes;
+}
+
+std::uint64_t available_memory(const std::string& cgroup_root, const std::string& own_cgroup) {
+  std::uint64_t memory = physical_memory();
+  std::string group;  // "/PATH" of the line "0::/PATH"
+  std::ifstream lines(own_cgroup);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("0::/")) group = line.substr(3);
+  }
+  while (group.ends_with('/')) group.pop_back();
+  // The group and each one above it, up to the root's own file (which a
+  // container's cgroup namespace shows as its root).
+  for (;;) {
+    const std::uint64_t limit = cgroup_memory_limit(cgroup_root + group + "/memory.max");
+    if (limit != 0 && (memory == 0 || limit < memory)) memory = limit;
+    if (group.empty()) break;
+    group.erase(group.rfind('/'));
+  }
+  return memory;
+}
+
+PosixIo::PosixIo() : memory_bytes_(available_memory()) {}
 
 IoStatus PosixIo::read_stdin(std::string& contents) {
   return read_all(STDIN_FILENO, contents, memory_bytes_);

@@ -13,7 +13,7 @@ namespace textquirl::cli {
 class PosixIo final : public Io {
  public:
   // Inputs are bounded by what fits in `memory_bytes` (see fits_in_memory);
-  // by default the machine's physical memory, 0 for no bound.
+  // by default available_memory(), 0 for no bound.
   PosixIo();
   explicit PosixIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
   PosixIo(const PosixIo&) = delete;
@@ -68,6 +68,21 @@ inline constexpr std::string_view kChangedWhileRead = "Die Datei wurde beim Lese
 //   system_error_text(ENOENT) == "Datei oder Verzeichnis nicht gefunden"
 //   system_error_text(EDOM) == "Systemfehler EDOM (Nummer 33)"
 std::string system_error_text(int errnum);
+
+// The memory limit in the cgroup v2 limit file `limit_file` (a memory.max):
+// its number of bytes; 0 where the file is missing or says "max".
+//   cgroup_memory_limit(".../memory.max") == 536870912 for a file "536870912\n"
+std::uint64_t cgroup_memory_limit(const std::string& limit_file);
+
+// The memory the filter may count on: the machine's physical memory, or the
+// smallest limit of the cgroup (v2) the process runs in and of the groups
+// above it, if lower; so that in a container a too large input is refused
+// instead of the process being killed. `cgroup_root` is where the cgroup
+// file system is mounted, `own_cgroup` the process's cgroup file (its
+// "0::/PATH" line names the group).
+//   available_memory() <= physical memory
+std::uint64_t available_memory(const std::string& cgroup_root = "/sys/fs/cgroup",
+                               const std::string& own_cgroup = "/proc/self/cgroup");
 
 // Whether an input of `input_bytes` bytes can be processed on a machine with
 // `memory_bytes` of physical memory. The filter needs several bytes of
