@@ -185,10 +185,11 @@ void Form1::Command1_Click() {
     return;
   }
   // The clipboard takes "\n"; Qt turns it into the platform's line break.
+  // One step from the old content to the new, with the text ready: emptied
+  // first, the clipboard would lose the user's content if setting failed,
+  // and on X11 the previous owner would see the selection go to no one.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  clipboard->clear();
-  clipboard->setText(text);
+  QGuiApplication::clipboard()->setText(text);
 }
 
 // Non-blocking, so the window stays usable; tests find the box by its
