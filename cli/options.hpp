@@ -17,6 +17,7 @@ struct Options {
   bool version = false;
   std::uint32_t seed = DefaultRandom::kDefaultSeed;
   std::vector<std::string> inputs;  // in order; "-" is standard input; empty: none given
+  std::string output;               // -o FILE: the file the result replaces; empty: standard output
 };
 
 // A command line that cannot be understood; `what()` is the German message
@@ -32,10 +33,12 @@ std::string quoted(std::string_view text);
 
 // Parses `args` (without the program name). Options may stand anywhere before
 // "--"; after it everything is an input name; "-" alone is an input. The
-// first --help (-h) or --version (-V) ends parsing. The last --seed wins. Throws
-// UsageError for an unknown option or a bad seed.
+// first --help (-h) or --version (-V) ends parsing. The last --seed and the
+// last --output (-o) win. Throws UsageError for an unknown option, a bad seed
+// or a missing file name.
 //   const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
 //   parse_options(args).seed == 7;  parse_options(args).inputs == std::vector<std::string>{"a.txt", "-x"}
+//   parse_options(std::vector<std::string_view>{"-o", "a.txt", "a.txt"}).output == "a.txt"
 Options parse_options(std::span<const std::string_view> args);
 
 }  // namespace textquirl::cli
