@@ -3,7 +3,9 @@
 // conversions.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -179,6 +181,51 @@ TEST(FilterOptions, RejectBadValuesWithAGermanMessageAndWriteNothing) {
   testing::MemoryIo io("eins\nzwei");
   const std::vector<std::string_view> last = {"--per-line", "--first-line", "18446744073709551614"};
   EXPECT_EQ(run_filter(last, io), 0) << io.err;
+}
+
+// The manual page's fixed results are the filter's, and --help names every
+// option.
+TEST(FilterOptions, GiveTheManualPagesFixedResults) {
+  std::ifstream file(TEXTQUIRL_CLI_MANUAL);
+  ASSERT_TRUE(file) << TEXTQUIRL_CLI_MANUAL;
+  std::stringstream contents;
+  contents << file.rdbuf();
+  std::string page = contents.str();
+  for (std::size_t at = 0; (at = page.find("\\-", at)) != std::string::npos;) page.replace(at, 2, "-");
+
+  const std::string sentence = "Zwölf Boxkämpfer jagen Viktor quer über den großen Sylter Deich.";
+  int found = 0;
+  for (const std::string_view min_length : {"", "--min-length=6"}) {
+    for (const std::string_view rate : {"", "--rate=0,5"}) {
+      for (const std::string_view always_change : {"", "--always-change"}) {
+        for (const std::string_view keep : {"", "--keep=Viktor,quer"}) {
+          std::vector<std::string_view> args;
+          for (const std::string_view arg : {min_length, rate, always_change, keep}) {
+            if (!arg.empty()) args.push_back(arg);
+          }
+          testing::MemoryIo plain(sentence);
+          ASSERT_EQ(run_filter(args, plain), 0);
+          args.push_back("--per-line");
+          testing::MemoryIo per_line(sentence);
+          ASSERT_EQ(run_filter(args, per_line), 0);
+          const std::string both = plain.out + "\n.br\n" + per_line.out;
+          EXPECT_NE(page.find(both), std::string::npos) << both;
+          ++found;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(found, 16);
+
+  testing::MemoryIo help;
+  const std::vector<std::string_view> args = {"--help"};
+  ASSERT_EQ(run_filter(args, help), 0);
+  for (const char* option : {"--min-length N", "--rate R", "--always-change", "--keep WORT", "--keep-file DATEI",
+                             "--per-line", "--first-line K", "--mode"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const std::string_view name = std::string_view(option).substr(0, std::string_view(option).find(' '));
+    EXPECT_NE(page.find(name), std::string::npos) << name;
+  }
 }
 
 }  // namespace
