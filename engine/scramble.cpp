@@ -276,6 +276,21 @@ void Scrambler::push(std::u16string_view piece, std::u16string& out) { impl_->pu
 void Scrambler::push_last(std::u16string_view piece, std::u16string& out) { impl_->push(piece, true, out); }
 
 
+// A record's scramble, with its scrambler on the stack: many short records
+// cost no allocation and no look-up of the generator's type each.
+std::u16string scramble_record(std::u16string_view text, std::uint32_t seed, const RecordKey& key,
+                               const ScrambleOptions& options) {
+  validate(options);
+  RecordRandom random(seed, key);
+  std::u16string out;
+  if (is_classic_default(options)) {
+    PieceScrambler<RecordRandom, internal::WordShuffler<RecordRandom>>(random).push(text, true, out);
+  } else {
+    PieceScrambler<RecordRandom, OptionWords<RecordRandom>>(random, options).push(text, true, out);
+  }
+  return out;
+}
+
 std::u16string scramble(std::u16string_view text, RandomSource& random, const ScrambleOptions& options) {
   std::u16string out;
   Scrambler(random, options).push_last(text, out);
