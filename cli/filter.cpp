@@ -514,7 +514,8 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
   try {
     validate(settings.options);
-  } catch (const InvalidOption&) {  // the parser lets only the mode through
+  } catch (const InvalidOption& error) {  // the parser lets only the mode through
+    if (std::string_view(error.option()) != "mode") throw;
     throw Failure("--mode careful gibt es in dieser Version noch nicht (erlaubt ist classic).");
   }
 
