@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/internal/output.hpp"
+#include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_shuffler.hpp"
 
@@ -73,13 +74,6 @@ std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::siz
 }
 
 }  // namespace
-
-class Scrambler::Impl {
- public:
-  virtual ~Impl() = default;
-  // Scrambles the next piece; `last` ends the text.
-  virtual void push(std::u16string_view piece, bool last, std::u16string& out) = 0;
-};
 
 namespace {
 
