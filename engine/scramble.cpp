@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/internal/careful.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
@@ -246,6 +247,12 @@ class PieceScrambler final : public Scrambler::Impl {
 // The classic default keeps its own code, untouched by the options.
 template <class Source>
 std::unique_ptr<Scrambler::Impl> make_for(Source& random, const ScrambleOptions& options) {
+  if (options.mode == Mode::careful) {
+    ScrambleOptions words = options;
+    words.mode = Mode::classic;
+    if (is_classic_default(words)) return std::make_unique<internal::CarefulScrambler<internal::WordShuffler<Source>>>(random);
+    return std::make_unique<internal::CarefulScrambler<OptionWords<Source>>>(random, options);
+  }
   if (is_classic_default(options)) return std::make_unique<PieceScrambler<Source, internal::WordShuffler<Source>>>(random);
   return std::make_unique<PieceScrambler<Source, OptionWords<Source>>>(random, options);
 }

@@ -1,8 +1,6 @@
 #include "engine/internal/careful.hpp"
 
-#include "engine/internal/output.hpp"
-#include "engine/internal/scrambler_impl.hpp"
-#include "engine/internal/word_shuffler.hpp"
+#include "engine/internal/word_rule.hpp"
 
 namespace textquirl::internal {
 namespace {
@@ -44,61 +42,18 @@ bool is_mail_address(std::u16string_view s) {
   return dot != std::u16string_view::npos && dot + 1 < domain.size();
 }
 
-// Writes the careful scramble: words of min_length letters or more go
-// through the word shuffle, everything else as it is.
-template <class Source>
-class CarefulWriter {
- public:
-  CarefulWriter(Source& random, std::size_t min_length) : words_(random), min_length_(min_length) {}
-  void start(Output& output) { output_ = &output; }
-
-  void put(char16_t c) { output_->put(c); }
-  void put(std::u16string_view units) { output_->put(units); }
-  void word(std::u16string_view units, bool simple, std::size_t characters) {
-    if (characters < min_length_) {
-      output_->put(units);
-    } else {
-      words_.append_word(units, simple, *output_);
-    }
-  }
-
- private:
-  WordShuffler<Source> words_;
-  std::size_t min_length_;
-  Output* output_ = nullptr;
-};
-
-template <class Source>
-class CarefulScrambler final : public Scrambler::Impl {
- public:
-  CarefulScrambler(Source& random, std::size_t min_length) : writer_(random, min_length) {}
-
-  // The output has exactly as many units as the text: nothing is added or
-  // taken away.
-  [[gnu::flatten]] void push(std::u16string_view piece, bool last, std::u16string& out) override {
-    Output output(out, piece.size() + scanner_.held_back());
-    writer_.start(output);
-    scanner_.push(piece, last, writer_);
-  }
-
- private:
-  CarefulWriter<Source> writer_;
-  CarefulScanner<CarefulWriter<Source>> scanner_;
-};
-
-// Counts the draws of the careful scramble, word by word.
+// Counts the draws of the careful scramble, word by word, by the options' rule.
 class DrawCount {
  public:
-  explicit DrawCount(std::size_t min_length) : min_length_(min_length) {}
+  explicit DrawCount(const ScrambleOptions& options) : rule_(options) {}
   void put(char16_t) {}
   void put(std::u16string_view) {}
-  void word(std::u16string_view, bool, std::size_t characters) {
-    if (characters >= min_length_ && characters > 3) draws += characters - 2;
-  }
+  void word(std::u16string_view units, bool simple, std::size_t) { draws += rule_.draws(units, simple, bounds_); }
   std::size_t draws = 0;
 
  private:
-  std::size_t min_length_;
+  WordRule rule_;
+  std::vector<std::uint32_t> bounds_;
 };
 
 }  // namespace
@@ -133,15 +88,8 @@ bool is_address_token(std::u16string_view token) {
   return core.find(u"://") != std::u16string_view::npos || starts_with_www(core) || is_mail_address(core);
 }
 
-std::unique_ptr<Scrambler::Impl> make_careful_scrambler(RandomSource& random, std::size_t min_length) {
-  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) {
-    return std::make_unique<CarefulScrambler<DefaultRandom>>(*fixed, min_length);
-  }
-  return std::make_unique<CarefulScrambler<RandomSource>>(random, min_length);
-}
-
-std::size_t careful_count_draws(std::u16string_view text, std::size_t min_length) {
-  DrawCount count(min_length);
+std::size_t careful_count_draws(std::u16string_view text, const ScrambleOptions& options) {
+  DrawCount count(options);
   CarefulScanner<DrawCount>().push(text, true, count);
   return count.draws;
 }

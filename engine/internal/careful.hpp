@@ -20,8 +20,9 @@
 
 #include "engine/internal/character_table.hpp"
 #include "engine/internal/graphemes.hpp"
-#include "engine/random_source.hpp"
-#include "engine/scramble.hpp"
+#include "engine/internal/output.hpp"
+#include "engine/internal/scrambler_impl.hpp"
+#include "engine/options.hpp"
 
 namespace textquirl::internal {
 
@@ -236,12 +237,38 @@ class CarefulScanner {
   std::vector<std::uint32_t> bounds_;
 };
 
-// A careful Scrambler's implementation, drawing from `random`; words of
-// fewer than `min_length` letters stay as they are.
-std::unique_ptr<Scrambler::Impl> make_careful_scrambler(RandomSource& random, std::size_t min_length);
+// A careful Scrambler: the scan above, each word written by `Words` (as
+// the classic scramble writes its words: WordShuffler, or the options' rule
+// over it), everything else copied. The output has exactly as many units as
+// the text: nothing is added or taken away.
+template <class Words>
+class CarefulScrambler final : public Scrambler::Impl {
+ public:
+  template <class... Args>
+  explicit CarefulScrambler(Args&... args) : writer_(args...) {}
 
-// The number of values the careful scramble of `text` draws:
-// careful_count_draws(u"„Hallo“ 2024", 4) == 3.
-std::size_t careful_count_draws(std::u16string_view text, std::size_t min_length);
+  [[gnu::flatten]] void push(std::u16string_view piece, bool last, std::u16string& out) override {
+    Output output(out, piece.size() + scanner_.held_back());
+    writer_.output = &output;
+    scanner_.push(piece, last, writer_);
+  }
+
+ private:
+  struct Writer {
+    template <class... Args>
+    explicit Writer(Args&... args) : words(args...) {}
+    void put(char16_t c) { output->put(c); }
+    void put(std::u16string_view units) { output->put(units); }
+    void word(std::u16string_view units, bool simple, std::size_t) { words.append_word(units, simple, *output); }
+    Words words;
+    Output* output = nullptr;
+  };
+  Writer writer_;
+  CarefulScanner<Writer> scanner_;
+};
+
+// The number of values the careful scramble of `text` with `options` draws
+// (options.mode is not looked at): careful_count_draws(u"„Hallo“ 2024", {}) == 3.
+std::size_t careful_count_draws(std::u16string_view text, const ScrambleOptions& options);
 
 }  // namespace textquirl::internal

@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -74,7 +75,7 @@ bool is_address(const std::u16string& s) {
 
 }  // namespace
 
-std::u16string careful_scramble(std::u16string_view text, RandomSource& random, std::size_t min_length) {
+std::u16string careful_scramble(std::u16string_view text, RandomSource& random, const ScrambleOptions& options) {
   const std::vector<std::u16string> characters = characters_of(text);
   const std::size_t n = characters.size();
 
@@ -109,14 +110,26 @@ std::u16string careful_scramble(std::u16string_view text, RandomSource& random, 
     for (; end < n && !fixed[end] && is_letter(characters[end]); ++end) {
       spaceless = spaceless || is_of_spaceless_script(characters[end]);
     }
-    const std::size_t length = end - first;
-    if (spaceless || length < min_length || length < 4) {
-      for (std::size_t k = first; k < end; ++k) out += characters[k];
-    } else {
-      StringArray middle(1);
-      for (std::size_t k = first + 1; k + 1 < end; ++k) middle.push_back(characters[k]);
-      out += characters[first] + verwurschteln(middle, random) + characters[end - 1];
+    std::u16string word;
+    for (std::size_t k = first; k < end; ++k) word += characters[k];
+    const bool kept = std::find(options.keep.begin(), options.keep.end(), word) != options.keep.end();
+    if (spaceless || kept || end - first < options.min_length) {
+      out += word;
+      first = end;
+      continue;
     }
+    const bool scrambled = options.rate >= 1.0 || random.next() < options.rate;
+    StringArray middle(1);
+    for (std::size_t k = first + 1; k + 1 < end; ++k) middle.push_back(characters[k]);
+    const std::u16string inside = word.substr(characters[first].size(),
+                                              word.size() - characters[first].size() - characters[end - 1].size());
+    std::u16string shuffled = verwurschteln(middle, random);
+    if (!scrambled) {
+      shuffled = inside;
+    } else if (options.always_change && shuffled == inside && end - first >= 4) {
+      shuffled = inside.substr(characters[first + 1].size()) + characters[first + 1];  // rotated left by one
+    }
+    out += characters[first] + shuffled + characters[end - 1];
     first = end;
   }
   return out;
