@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.rate = (data[5] & 0x80) ? 1.0 : (data[5] & 0x7F) / 127.0;
   const std::u16string text = textquirl::fuzz::units_of(data + 7, size - 7);
   if (data[6] & 1) {  // keep the first run of units up to a space, if any
-    const std::size_t end = std::min(text.find(u' '), std::size_t{data[6] >> 1});
+    const std::size_t end = std::min(text.find(u' '), static_cast<std::size_t>(data[6] >> 1));
     if (end > 0) options.keep = {text.substr(0, std::min(end, text.size()))};
   }
 
