@@ -3,6 +3,7 @@
 // and combining-mark text.
 #include <benchmark/benchmark.h>
 
+#include "engine/record.hpp"
 #include "engine/scramble.hpp"
 #include "german_text.hpp"
 
@@ -41,6 +42,43 @@ void BM_CountDraws(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
 }
 BENCHMARK(BM_CountDraws)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same prose with every option but the mode away from its default.
+void BM_GermanProseWithOptions(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  textquirl::ScrambleOptions options;
+  options.min_length = 5;
+  options.rate = 0.5;
+  options.always_change = true;
+  options.keep = {u"Buchstaben", u"Wort", u"Text"};
+  textquirl::DefaultRandom random;
+  for (auto _ : state) {
+    std::u16string out = textquirl::scramble(text, random, options);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+BENCHMARK(BM_GermanProseWithOptions)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The same prose line by line, each line a record with a generator of its own.
+void BM_GermanProsePerLine(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  for (auto _ : state) {
+    std::u16string out;
+    std::uint64_t number = 1;
+    for (std::size_t begin = 0; begin < text.size(); ++number) {
+      std::size_t end = text.find(u"\r\n", begin);
+      if (end == std::u16string::npos) end = text.size();
+      out += textquirl::scramble_record(std::u16string_view(text).substr(begin, end - begin), 5489,
+                                        textquirl::RecordKey::number(number));
+      out += u"\r\n";
+      begin = end + 2;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+BENCHMARK(BM_GermanProsePerLine)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_OneLongWord(benchmark::State& state) {
   std::u16string text;
