@@ -283,7 +283,7 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 cmp -s "$work/in_text1" "$work/careful" || fail "Text1 holds $(cat "$work/in_text1"), not the careful text"
-previous=$work/got3
+previous=$work/careful  # what the clipboard holds: the text just pasted
 n=0
 for way in right-click shift+F10 Menu; do
   n=$((n + 1))
