@@ -351,7 +351,7 @@ void OnMenuSelect(HWND hwnd, HMENU menu, int item, HMENU, UINT flags) {
   tool.hwnd = hwnd;
   RECT entry;
   const bool show = menu == form.command1_menu && item == layout::kCarefulCommand.id && !(flags & MF_POPUP) &&
-                    GetMenuItemRect(hwnd, menu, 0, &entry);
+                    GetMenuItemRect(nullptr, menu, 0, &entry);  // nullptr: the popup's own window
   if (show) {
     SendMessageW(form.menu_tip, TTM_TRACKPOSITION, 0, MAKELPARAM(entry.left, entry.bottom + 2));
   }
