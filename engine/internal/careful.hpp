@@ -87,7 +87,8 @@ inline bool may_start_address(const std::array<std::uint8_t, 65536>& table, std:
 }
 
 // Whether code point `c` joins a white-space character before it into one
-// user-perceived character (Grapheme_Cluster_Break Extend, ZWJ or SpacingMark).
+// user-perceived character (Grapheme_Cluster_Break Extend, ZWJ or
+// SpacingMark): joins_blank(U'\u0301') == true, joins_blank(U'a') == false.
 bool joins_blank(char32_t c);
 
 // The careful scan over a text that may come in pieces, cut anywhere. It

@@ -134,6 +134,8 @@ TEST(careful, HeaderExamples) {
   }
   EXPECT_TRUE(is_address_token(u"\u201Einfo@example.org\u201C"));
   EXPECT_FALSE(is_address_token(u"z.B."));
+  EXPECT_TRUE(joins_blank(U'\u0301'));
+  EXPECT_FALSE(joins_blank(U'a'));
   EXPECT_EQ(careful_count_draws(u"\u201EHallo\u201C 2024", {}), 3u);
   testing::ZeroSource zero;
   EXPECT_EQ(reference::careful_scramble(u"\u201EHallo\u201C 7:30", zero, {}), u"\u201EHallo\u201C 7:30");
