@@ -321,7 +321,8 @@ TEST(Form1, Command1ContextMenuScramblesCarefully) {
 
   // a right-click on the button (the context-menu event the platform makes
   // of it; the offscreen platform makes none); then the entry by the mouse
-  QContextMenuEvent right_click(QContextMenuEvent::Mouse, command1->rect().center());
+  const QPoint centre = command1->rect().center();
+  QContextMenuEvent right_click(QContextMenuEvent::Mouse, centre, command1->mapToGlobal(centre));
   QApplication::sendEvent(command1, &right_click);
   ASSERT_TRUE(wait_for_menu());
   QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(careful).center());
