@@ -67,7 +67,16 @@ read_new_clipboard() {
   done
   return 1
 }
-offer() { xclip -selection clipboard -i < "$1"; }
+# Offers the file on the X clipboard and waits until it is there: xclip takes
+# the selection in the background, which under load can come after the next key.
+offer() {
+  xclip -selection clipboard -i < "$1"
+  for _ in $(seq 50); do
+    read_clipboard "$work/offered"
+    cmp -s "$work/offered" "$1" && return 0
+    sleep 0.1
+  done
+}
 
 time_start=$SECONDS
 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
