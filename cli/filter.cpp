@@ -65,7 +65,10 @@ constexpr std::string_view kHelp =
     "                     Ergebnis, wie auch immer der Text geteilt wird\n"
     "  --first-line K     mit --per-line: die erste Zeile hat die Nummer K (ab 1;\n"
     "                     ohne die Option 1)\n"
-    "  --mode classic     die klassische Art zu verwurschteln (die einzige bisher)\n"
+    "  --mode MODUS       classic (ohne die Option): jedes Wort zwischen Leerzeichen\n"
+    "                     und Satzzeichen; careful: nur Buchstaben im Inneren der\n"
+    "                     Wörter, alles andere (Satzzeichen, Ziffern, Abstände,\n"
+    "                     Zeilen, Web- und Mailadressen) bleibt, wo es ist\n"
     "  -h, --help         diese Hilfe anzeigen und beenden\n"
     "  -V, --version      die Versionsnummer anzeigen und beenden\n"
     "  --                 Ende der Optionen: alles Weitere sind Dateinamen\n"
@@ -551,12 +554,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   settings.per_line = options.per_line;
   settings.first_line = options.first_line;
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
-  try {
-    validate(settings.options);
-  } catch (const InvalidOption& error) {  // the parser lets only the mode through
-    if (std::string_view(error.option()) != "mode") throw;
-    throw Failure("--mode careful gibt es in dieser Version noch nicht (erlaubt ist classic).");
-  }
+  validate(settings.options);  // the parser has checked each value
 
   std::vector<CheckedInput> inputs;
   inputs.reserve(options.inputs.size());
