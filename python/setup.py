@@ -33,6 +33,12 @@ def engine_sources() -> list:
     return [str(ROOT / "engine" / name) for name in names]
 
 
+def engine_headers() -> list:
+    """Every header the extension may include, so that a change to one rebuilds it."""
+    headers = [*(ROOT / "engine").rglob("*.hpp"), *(HERE / "src").glob("*.hpp")]
+    return sorted(str(path) for path in headers)
+
+
 VERSION = project_version()
 
 ParallelCompile("TEXTQUIRL_BUILD_JOBS").install()
@@ -44,6 +50,7 @@ setup(
             "textquirl._textquirl",
             [str(HERE / "src" / "module.cpp"), *engine_sources()],
             include_dirs=[str(ROOT)],
+            depends=engine_headers(),
             define_macros=[("TEXTQUIRL_VERSION", f'"{VERSION}"')],
             cxx_std=20,
             # As the CMake release build optimises the engine; no debug

@@ -195,17 +195,13 @@ struct OptionArguments {
   }
 
  private:
+  // The engine names the option; the range is said here, in the user's terms.
   std::string invalid_option_message(const tq::InvalidOption& error) const {
     const std::string_view option = error.option();
-    const py::object* given = option == "mode"            ? &mode
-                              : option == "min_length"    ? &min_length
-                              : option == "rate"          ? &rate
-                              : option == "always_change" ? &always_change
-                              : option == "keep"          ? &keep
-                                                          : nullptr;
-    std::string message = "invalid " + std::string(option);
-    if (given != nullptr) message += ": " + shown(*given);
-    return message + " (" + error.what() + ")";
+    if (option == "min_length") return "min_length must be at least 4, not " + shown(min_length);
+    if (option == "rate") return "rate must be between 0 and 1, not " + shown(rate);
+    if (option == "mode") return "mode " + shown(mode) + " is not available in this version";
+    return std::string(option) + " is out of range";
   }
 };
 
