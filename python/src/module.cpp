@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <limits>
@@ -69,69 +70,137 @@ std::string element(const std::string& what, std::size_t index) {
   return what + "[" + std::to_string(index) + "]";
 }
 
-// A str as UTF-16, unchanged otherwise. A str may hold a lone surrogate
-// (U+D800 to U+DFFF), which UTF-16 cannot carry: a ValueError naming `what`
-// and the index.
-//   utf16_of("Grüße 👋") == u"Grüße 👋" (the emoji as a surrogate pair)
-std::u16string utf16_of(py::handle value, const std::string& what) {
-  if (!PyUnicode_Check(value.ptr())) wrong_type(what, "str", value);
-  PyObject* text = value.ptr();
-  if (PyUnicode_READY(text) != 0) throw py::error_already_set();
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// What append_utf16 found in a str.
+struct Appended {
+  std::size_t lone_surrogate = kNone;  // the index of the first, or kNone
+  bool line_break = false;             // whether it holds a CR or an LF
+};
+
+// Appends the str `text` (ready) as UTF-16 to `out`, up to its first lone
+// surrogate (U+D800 to U+DFFF, which a str may hold and UTF-16 cannot carry).
+// Reads only the str's characters, so it runs without the GIL while the str
+// is kept alive.
+//   "Grüße 👋" appends u"Grüße 👋" (the emoji as a surrogate pair): {kNone, false}
+Appended append_utf16(PyObject* text, std::u16string& out) {
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const void* data = PyUnicode_DATA(text);
-  auto lone_surrogate = [&](std::size_t index, std::uint32_t c) {
-    char code[8];
-    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
-    throw py::value_error(what + " holds a lone surrogate (U+" + code + ") at index " +
-                          std::to_string(index) + "; it cannot be scrambled");
-  };
-  std::u16string out;
+  Appended found;
   switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND: {
       const auto* p = static_cast<const Py_UCS1*>(data);
-      out.assign(p, p + length);
-      break;
+      found.line_break = std::memchr(p, '\n', length) != nullptr || std::memchr(p, '\r', length) != nullptr;
+      out.append(p, p + length);
+      return found;
     }
     case PyUnicode_2BYTE_KIND: {
       const auto* p = static_cast<const Py_UCS2*>(data);
+      bool line_break = false;
       for (std::size_t i = 0; i < length; ++i) {
-        if ((p[i] & 0xF800u) == 0xD800u) lone_surrogate(i, p[i]);
+        if ((p[i] & 0xF800u) == 0xD800u) return {i, line_break};
+        line_break |= (p[i] == u'\n') | (p[i] == u'\r');
       }
-      out.assign(p, p + length);
-      break;
+      out.append(p, p + length);
+      return {kNone, line_break};
     }
     default: {
       const auto* p = static_cast<const Py_UCS4*>(data);
-      out.reserve(length + length / 4);
+      out.reserve(out.size() + length + length / 4);
       for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t c = p[i];
         if (c >= 0x10000) {
           out.push_back(static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10)));
           out.push_back(static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu)));
         } else {
-          if ((c & 0xF800u) == 0xD800u) lone_surrogate(i, c);
+          if ((c & 0xF800u) == 0xD800u) return {i, found.line_break};
+          found.line_break |= (c == u'\n') | (c == u'\r');
           out.push_back(static_cast<char16_t>(c));
         }
       }
+      return found;
     }
   }
+}
+
+[[noreturn]] void lone_surrogate(PyObject* text, std::size_t index, const std::string& what) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(PyUnicode_READ_CHAR(text, index)));
+  throw py::value_error(what + " holds a lone surrogate (U+" + code + ") at index " + std::to_string(index) +
+                        "; it cannot be scrambled");
+}
+
+// A str, made ready; a TypeError naming `what` for anything else.
+PyObject* checked_str(py::handle value, const std::string& what) {
+  if (!PyUnicode_Check(value.ptr())) wrong_type(what, "str", value);
+  if (PyUnicode_READY(value.ptr()) != 0) throw py::error_already_set();
+  return value.ptr();
+}
+
+// A str as UTF-16, unchanged otherwise; a ValueError for a lone surrogate.
+std::u16string utf16_of(py::handle value, const std::string& what, Appended* found = nullptr) {
+  PyObject* text = checked_str(value, what);
+  std::u16string out;
+  const Appended appended = append_utf16(text, out);
+  if (appended.lone_surrogate != kNone) lone_surrogate(text, appended.lone_surrogate, what);
+  if (found != nullptr) *found = appended;
   return out;
 }
 
-// The engine's text for a str: UTF-16 with CR LF line breaks.
+// A str as the engine takes it: UTF-16 with CR LF line breaks.
 std::u16string engine_text(py::handle value, const std::string& what) {
-  return tq::to_crlf(utf16_of(value, what));
+  Appended found;
+  auto text = utf16_of(value, what, &found);
+  return found.line_break ? tq::to_crlf(text) : text;
+}
+
+// What a str of given UTF-16 units needs: its widest character (a surrogate
+// pair counts as 0x10FFFF) and the number of surrogate pairs.
+struct StrShape {
+  Py_UCS4 widest = 0;
+  std::size_t pairs = 0;
+};
+
+StrShape shape_of(std::u16string_view units) {
+  StrShape shape;
+  const std::size_t n = units.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if ((units[i] & 0xFC00u) == 0xD800u && i + 1 < n && (units[i + 1] & 0xFC00u) == 0xDC00u) {
+      ++shape.pairs, ++i;
+      shape.widest = 0x10FFFF;
+    } else {
+      shape.widest = std::max<Py_UCS4>(shape.widest, units[i]);
+    }
+  }
+  return shape;
+}
+
+// A new str of the UTF-16 `units` of the given shape, a surrogate pair as one
+// character; needs the GIL.
+//   new_str(u"Gr\u00FC\u00DFe", shape_of(...)) is 'Grüße', one byte per character
+py::str new_str(std::u16string_view units, StrShape shape) {
+  PyObject* text = PyUnicode_New(static_cast<Py_ssize_t>(units.size() - shape.pairs), shape.widest);
+  if (text == nullptr) throw py::error_already_set();
+  void* data = PyUnicode_DATA(text);
+  if (shape.widest < 0x100) {
+    std::copy(units.begin(), units.end(), static_cast<Py_UCS1*>(data));
+  } else if (shape.pairs == 0) {
+    std::copy(units.begin(), units.end(), static_cast<Py_UCS2*>(data));
+  } else {
+    auto* to = static_cast<Py_UCS4*>(data);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const bool pair = (units[i] & 0xFC00u) == 0xD800u && i + 1 < units.size() && (units[i + 1] & 0xFC00u) == 0xDC00u;
+      *to++ = pair ? 0x10000u + ((static_cast<Py_UCS4>(units[i]) - 0xD800u) << 10) + (units[++i] - 0xDC00u)
+                   : units[i];
+    }
+  }
+  return py::reinterpret_steal<py::str>(text);
 }
 
 // A result of the engine as a str with LF line breaks, as the filter writes it.
 py::str python_text(std::u16string result) {
-  result = tq::crlf_to_lf(std::move(result));
-  int byte_order = std::endian::native == std::endian::little ? -1 : 1;
-  PyObject* text = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(result.data()),
-                                         static_cast<Py_ssize_t>(result.size() * 2), "strict",
-                                         &byte_order);
-  if (text == nullptr) throw py::error_already_set();
-  return py::reinterpret_steal<py::str>(text);
+  if (result.find(u'\r') != std::u16string::npos) result = tq::crlf_to_lf(std::move(result));
+  return new_str(result, shape_of(result));
 }
 
 // An int (or anything with __index__, such as numpy's integers; not a bool)
@@ -205,24 +274,23 @@ struct OptionArguments {
   }
 };
 
-// Runs work(i) for each i in [0, n) on up to `threads` threads (the calling
-// one among them), handing out blocks of indices in turn. The first exception
-// stops the rest and is rethrown once every thread has ended.
-template <typename Work>
-void run_parallel(std::size_t n, std::size_t threads, const Work& work) {
-  constexpr std::size_t kBlock = 64;
-  const std::size_t blocks = (n + kBlock - 1) / kBlock;
+// Runs work(b) for each block b in [0, blocks) on up to `threads` threads
+// (the calling one among them), each with a worker of its own from
+// make_worker(), handing out the blocks in turn. The first exception stops
+// the rest and is rethrown once every thread has ended.
+template <typename MakeWorker>
+void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& make_worker) {
   threads = std::max<std::size_t>(1, std::min(threads, blocks));
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};
   std::exception_ptr failure;
   std::mutex failure_mutex;
-  auto worker = [&] {
+  auto run = [&] {
     try {
+      auto work = make_worker();
       for (std::size_t block; !stop.load(std::memory_order_relaxed) &&
                               (block = next.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
-        const std::size_t end = std::min(n, (block + 1) * kBlock);
-        for (std::size_t i = block * kBlock; i < end; ++i) work(i);
+        work(block);
       }
     } catch (...) {
       stop = true;
@@ -233,11 +301,11 @@ void run_parallel(std::size_t n, std::size_t threads, const Work& work) {
   std::vector<std::thread> helpers;
   try {
     helpers.reserve(threads - 1);
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(worker);
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run);
   } catch (...) {
     // No more threads to be had: the ones started and this one do the work.
   }
-  worker();
+  run();
   for (auto& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
 }
@@ -292,37 +360,115 @@ py::str scramble(py::handle text, py::handle seed, const OptionArguments& argume
   return python_text(std::move(result));
 }
 
+// Records scrambled on one thread: one engine Scrambler whose generator is
+// set to each record's in turn, as the filter does per line, and the
+// results appended one after the other to their block's buffer.
+struct RecordBlock {
+  std::size_t begin = 0, end = 0;  // the records [begin, end)
+  std::u16string results;          // their results, with LF line breaks
+  std::vector<std::size_t> ends;   // where each ends in `results`
+  std::vector<StrShape> shapes;    // and what its str needs
+};
+
+// A text that holds a lone surrogate, found while scrambling without the GIL.
+struct LoneSurrogate {
+  std::size_t record, index;
+};
+
+class RecordWorker {
+ public:
+  // Keys: one per record, or none for the keys 1, 2, 3, ...
+  RecordWorker(std::uint32_t seed, const std::vector<tq::RecordKey>& keys, const std::vector<PyObject*>& texts,
+               const tq::ScrambleOptions& options)
+      : seed_(seed), keys_(keys), texts_(texts), random_(seed, tq::RecordKey::number(0)), scrambler_(random_, options) {}
+
+  void operator()(RecordBlock& block) {
+    for (std::size_t i = block.begin; i < block.end; ++i) {
+      text_.clear();
+      const Appended found = append_utf16(texts_[i], text_);
+      if (found.lone_surrogate != kNone) throw LoneSurrogate{i, found.lone_surrogate};
+      if (found.line_break) text_ = tq::to_crlf(text_);
+      random_ = tq::RecordRandom(seed_, keys_.empty() ? tq::RecordKey::number(i + 1) : keys_[i]);
+      const std::size_t from = block.results.size();
+      scrambler_.push_last(text_, block.results);
+      if (found.line_break) {  // the engine writes no CR of its own
+        auto result = block.results.substr(from);
+        block.results.resize(from);
+        block.results += tq::crlf_to_lf(std::move(result));
+      }
+      block.ends.push_back(block.results.size());
+      block.shapes.push_back(shape_of(std::u16string_view(block.results).substr(from)));
+    }
+  }
+
+ private:
+  std::uint32_t seed_;
+  const std::vector<tq::RecordKey>& keys_;
+  const std::vector<PyObject*>& texts_;
+  tq::RecordRandom random_;
+  tq::Scrambler scrambler_;  // draws from random_
+  std::u16string text_;
+};
+
 py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::handle threads,
                        const OptionArguments& arguments) {
   const auto options = arguments.parse();
   const auto start = seed_of(seed);
   const auto workers = thread_count(threads);
-  const auto text_list = elements(texts, "texts", "str");
-  const std::size_t n = text_list.size();
+  if (PyUnicode_Check(texts.ptr()) || !py::isinstance<py::iterable>(texts)) {
+    wrong_type("texts", "an iterable of str", texts);
+  }
+  // A tuple of our own keeps the texts alive, whatever other threads do to
+  // the caller's list while the GIL is released.
+  const auto items = py::reinterpret_steal<py::tuple>(PySequence_Tuple(texts.ptr()));
+  if (!items) throw py::error_already_set();
+  const std::size_t n = items.size();
+
   std::vector<tq::RecordKey> record_keys;
-  record_keys.reserve(n);
-  if (keys.is_none()) {
-    for (std::size_t i = 0; i < n; ++i) record_keys.push_back(tq::RecordKey::number(i + 1));
-  } else {
+  if (!keys.is_none()) {
     const auto key_list = elements(keys, "keys", "int or str");
     if (key_list.size() != n) {
       throw py::value_error("keys and texts differ in length: " + std::to_string(key_list.size()) +
                             " keys for " + std::to_string(n) + " texts");
     }
+    record_keys.reserve(n);
     for (std::size_t i = 0; i < n; ++i) record_keys.push_back(record_key(key_list[i], i));
   }
-  std::vector<std::u16string> records(n);
-  for (std::size_t i = 0; i < n; ++i) records[i] = engine_text(text_list[i], element("texts", i));
-  {
-    const py::gil_scoped_release unlocked;
-    run_parallel(n, workers, [&](std::size_t i) {
-      records[i] = tq::scramble_record(records[i], start, record_keys[i], options);
-    });
-  }
-  py::list results(n);
+
+  // Blocks of up to 64 records or about 32,768 characters, whichever is reached first.
+  std::vector<PyObject*> strs(n);
+  std::vector<RecordBlock> blocks;
+  std::size_t block_size = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    results[i] = python_text(std::move(records[i]));
-    records[i] = std::u16string();
+    strs[i] = checked_str(items[i], element("texts", i));
+    if (blocks.empty() || blocks.back().end - blocks.back().begin == 64 || block_size >= 32768) {
+      blocks.emplace_back().begin = i;
+      block_size = 0;
+    }
+    blocks.back().end = i + 1;
+    block_size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
+  }
+
+  try {
+    const py::gil_scoped_release unlocked;
+    run_parallel(blocks.size(), workers, [&] {
+      return [&, worker = std::make_unique<RecordWorker>(start, record_keys, strs, options)](std::size_t b) {
+        (*worker)(blocks[b]);
+      };
+    });
+  } catch (const LoneSurrogate& found) {
+    lone_surrogate(strs[found.record], found.index, element("texts", found.record));
+  }
+
+  py::list results(n);
+  for (auto& block : blocks) {
+    std::size_t from = 0;
+    for (std::size_t i = block.begin; i < block.end; ++i) {
+      const std::size_t to = block.ends[i - block.begin];
+      results[i] = new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin]);
+      from = to;
+    }
+    block.results = std::u16string();
   }
   return results;
 }
