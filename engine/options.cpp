@@ -5,7 +5,7 @@
 namespace textquirl {
 
 void validate(const ScrambleOptions& options) {
-  if (options.mode != Mode::classic) internal::fail_option("mode");
+  if (options.mode != Mode::classic && options.mode != Mode::careful) internal::fail_option("mode");
   if (options.min_length < 4) internal::fail_option("min_length");
   if (!(options.rate >= 0.0 && options.rate <= 1.0)) internal::fail_option("rate");  // also NaN
 }
