@@ -24,6 +24,8 @@ OPTIONS = [
     ({"rate": 0.5, "seed": 1}, ["--rate", "0.5", "--seed", "1"]),
     ({"always_change": True}, ["--always-change"]),
     ({"keep": ["Textquirl", "Wörter"], "min_length": 5}, ["--keep", "Textquirl,Wörter", "--min-length", "5"]),
+    ({"mode": "careful"}, ["--mode", "careful"]),
+    ({"mode": "careful", "seed": 3, "rate": 0.7, "always_change": True}, ["--mode", "careful", "--seed", "3", "--rate", "0,7", "--always-change"]),
 ]
 
 
@@ -43,7 +45,7 @@ def test_records_are_the_filters_lines(cli, options, flags):
     assert textquirl.scramble_many(lines, keys=range(first, first + len(lines)), **options) == expected
 
 
-@pytest.mark.parametrize("options, flags", OPTIONS[:2] + OPTIONS[4:5])
+@pytest.mark.parametrize("options, flags", OPTIONS[:2] + OPTIONS[4:5] + OPTIONS[6:7])
 def test_scrambler_is_the_windows_presses(cli, tmp_path, options, flags):
     # A text cut after a line break scrambles as its parts do one after the
     # other from one generator, so the filter given the texts of several
