@@ -235,7 +235,9 @@ struct OptionArguments {
     const auto known = std::find_if(std::begin(kModes), std::end(kModes),
                                     [&](const auto& entry) { return entry.first == name; });
     if (known == std::end(kModes)) {
-      throw py::value_error("mode must be 'classic' or 'careful', not " + shown(mode));
+      std::string names;
+      for (const auto& entry : kModes) names += (names.empty() ? "'" : " or '") + std::string(entry.first) + "'";
+      throw py::value_error("mode must be " + names + ", not " + shown(mode));
     }
     options.mode = known->second;
     options.min_length = static_cast<std::size_t>(
@@ -554,15 +556,34 @@ PYBIND11_MODULE(_textquirl, m) {
   const py::arg_v always_change = py::arg("always_change") = py::bool_(defaults.always_change);
   const py::arg_v keep = py::arg("keep") = py::tuple();
 
+  // Signatures as Python writes them (inspect.signature reads them).
+  const std::string option_parameters = "mode=" + shown(mode.value) + ", min_length=" + shown(min_length.value) +
+                                        ", rate=" + shown(rate.value) + ", always_change=" +
+                                        shown(always_change.value) + ", keep=" + shown(keep.value);
+  const std::string seed_parameter = "seed=" + shown(seed.value);
+  static const std::string scramble_doc =
+      "scramble(text, *, " + seed_parameter + ", " + option_parameters + ")\n--\n\n" +
+      "Scrambles text with a fresh generator started from seed: the result of\n"
+      "textquirl-cli --seed SEED with the same options on the same text.";
+  static const std::string scramble_many_doc =
+      "scramble_many(texts, *, keys=None, " + seed_parameter + ", threads=None, " + option_parameters +
+      ")\n--\n\n"
+      "Scrambles each text as a record of its own, with a generator started from\n"
+      "(seed, key): keys are ints or strs, by default 1, 2, 3, ... so that the lines\n"
+      "of a file give the lines of textquirl-cli --per-line. The result does not\n"
+      "depend on batching, order or threads (default: one per core).";
+  static const std::string scrambler_init_doc =
+      "__init__(self, /, *, " + seed_parameter + ", " + option_parameters + ")\n--\n\n";
+
+  py::options signatures;
+  signatures.disable_function_signatures();
   m.def(
       "scramble",
       [](py::handle text, py::handle seed, py::object mode, py::object min_length, py::object rate,
          py::object always_change, py::object keep) {
         return scramble(text, seed, {mode, min_length, rate, always_change, keep});
       },
-      py::arg("text"), py::kw_only(), seed, mode, min_length, rate, always_change, keep,
-      "Scrambles text with a fresh generator started from seed: the result of\n"
-      "textquirl-cli --seed SEED with the same options on the same text.");
+      py::arg("text"), py::kw_only(), seed, mode, min_length, rate, always_change, keep, scramble_doc.c_str());
 
   m.def(
       "scramble_many",
@@ -570,12 +591,8 @@ PYBIND11_MODULE(_textquirl, m) {
          py::object min_length, py::object rate, py::object always_change, py::object keep) {
         return scramble_many(texts, keys, seed, threads, {mode, min_length, rate, always_change, keep});
       },
-      py::arg("texts"), py::kw_only(), py::arg("keys") = py::none(), seed,
-      py::arg("threads") = py::none(), mode, min_length, rate, always_change, keep,
-      "Scrambles each text as a record of its own, with a generator started from\n"
-      "(seed, key): keys are ints or strs, by default 1, 2, 3, ... so that the lines\n"
-      "of a file give the lines of textquirl-cli --per-line. The result does not\n"
-      "depend on batching, order or threads (default: one per core).");
+      py::arg("texts"), py::kw_only(), py::arg("keys") = py::none(), seed, py::arg("threads") = py::none(), mode,
+      min_length, rate, always_change, keep, scramble_many_doc.c_str());
 
   py::class_<Scrambler>(m, "Scrambler",
                         "One generator across calls, started from seed: the n-th call of\n"
@@ -586,7 +603,7 @@ PYBIND11_MODULE(_textquirl, m) {
              const OptionArguments arguments{mode, min_length, rate, always_change, keep};
              return std::make_unique<Scrambler>(seed_of(seed), arguments.parse());
            }),
-           py::kw_only(), seed, mode, min_length, rate, always_change, keep)
+           py::kw_only(), seed, mode, min_length, rate, always_change, keep, scrambler_init_doc.c_str())
       .def("scramble", &Scrambler::scramble, py::arg("text"),
-           "Scrambles text with the next values of this scrambler's generator.");
+           "scramble(self, /, text)\n--\n\nScrambles text with the next values of this scrambler's generator.");
 }
