@@ -231,9 +231,9 @@ struct OptionArguments {
   tq::ScrambleOptions parse() const {
     tq::ScrambleOptions options;
     if (!PyUnicode_Check(mode.ptr())) wrong_type("mode", "str", mode);
-    const auto name = mode.cast<std::string>();
-    const auto known = std::find_if(std::begin(kModes), std::end(kModes),
-                                    [&](const auto& entry) { return entry.first == name; });
+    const auto known = std::find_if(std::begin(kModes), std::end(kModes), [&](const auto& entry) {
+      return PyUnicode_CompareWithASCIIString(mode.ptr(), entry.first.data()) == 0;
+    });
     if (known == std::end(kModes)) {
       std::string names;
       for (const auto& entry : kModes) names += (names.empty() ? "'" : " or '") + std::string(entry.first) + "'";

@@ -18,6 +18,7 @@ BAD_CALLS = [
     ({"seed": 2**32}, ValueError, "seed"),
     ({"mode": "wild"}, ValueError, "mode"),
     ({"mode": 1}, TypeError, "mode"),
+    ({"mode": "careful\ud800"}, ValueError, "mode"),
     ({"min_length": 3}, ValueError, "min_length"),
     ({"min_length": -1}, ValueError, "min_length"),
     ({"min_length": 4.0}, TypeError, "min_length"),
