@@ -17,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <limits>
@@ -89,17 +88,28 @@ Appended append_utf16(PyObject* text, std::u16string& out) {
   Appended found;
   switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND: {
+      // Widened and searched in one loop the compiler vectorises.
       const auto* p = static_cast<const Py_UCS1*>(data);
-      found.line_break = std::memchr(p, '\n', length) != nullptr || std::memchr(p, '\r', length) != nullptr;
-      out.append(p, p + length);
-      return found;
+      const std::size_t at = out.size();
+      out.resize(at + length);
+      char16_t* to = out.data() + at;
+      bool line_break = false;
+      for (std::size_t i = 0; i < length; ++i) {
+        to[i] = p[i];
+        line_break |= (p[i] == '\n') | (p[i] == '\r');
+      }
+      return {kNone, line_break};
     }
     case PyUnicode_2BYTE_KIND: {
       const auto* p = static_cast<const Py_UCS2*>(data);
-      bool line_break = false;
+      bool surrogate = false, line_break = false;
       for (std::size_t i = 0; i < length; ++i) {
-        if ((p[i] & 0xF800u) == 0xD800u) return {i, line_break};
+        surrogate |= (p[i] & 0xF800u) == 0xD800u;
         line_break |= (p[i] == u'\n') | (p[i] == u'\r');
+      }
+      if (surrogate) {
+        return {static_cast<std::size_t>(std::find_if(p, p + length, [](Py_UCS2 c) { return (c & 0xF800u) == 0xD800u; }) - p),
+                line_break};
       }
       out.append(p, p + length);
       return {kNone, line_break};
@@ -442,7 +452,8 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
   std::vector<RecordBlock> blocks;
   std::size_t block_size = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    strs[i] = checked_str(items[i], element("texts", i));
+    PyObject* text = PyTuple_GET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i));
+    strs[i] = PyUnicode_Check(text) && PyUnicode_IS_READY(text) ? text : checked_str(text, element("texts", i));
     if (blocks.empty() || blocks.back().end - blocks.back().begin == 64 || block_size >= 32768) {
       blocks.emplace_back().begin = i;
       block_size = 0;
@@ -467,7 +478,10 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
     std::size_t from = 0;
     for (std::size_t i = block.begin; i < block.end; ++i) {
       const std::size_t to = block.ends[i - block.begin];
-      results[i] = new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin]);
+      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
+                      new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin])
+                          .release()
+                          .ptr());
       from = to;
     }
     block.results = std::u16string();
