@@ -1,9 +1,12 @@
 """The package's own promises: errors, records independent of how they are
-batched, the version, and the README's example."""
+batched, the version, the README's example and the stubs."""
 
+import ast
 import doctest
+import inspect
 import random
 import re
+from pathlib import Path
 
 import pytest
 import textquirl
@@ -108,3 +111,25 @@ def test_readme_example_holds():
     runner.run(test)
     assert runner.summarize(verbose=False).failed == 0
     assert test.examples
+
+
+def test_stubs_name_the_modules_parameters():
+    stubs = ast.parse((Path(textquirl._textquirl.__file__).parent / "_textquirl.pyi").read_text(encoding="utf-8"))
+    functions = {node.name: node for node in stubs.body if isinstance(node, ast.FunctionDef)}
+    scrambler = next(node for node in stubs.body if isinstance(node, ast.ClassDef) and node.name == "Scrambler")
+    functions.update({f"Scrambler.{node.name}": node for node in scrambler.body if isinstance(node, ast.FunctionDef)})
+
+    def stub_parameters(node):
+        arguments = node.args
+        return [a.arg for a in arguments.posonlyargs + arguments.args if a.arg != "self"], [a.arg for a in arguments.kwonlyargs]
+
+    def runtime_parameters(function):
+        parameters = list(inspect.signature(function).parameters.values())
+        return (
+            [p.name for p in parameters if p.kind in (p.POSITIONAL_ONLY, p.POSITIONAL_OR_KEYWORD) and p.name != "self"],
+            [p.name for p in parameters if p.kind == p.KEYWORD_ONLY],
+        )
+
+    for name, function in [("scramble", textquirl.scramble), ("scramble_many", textquirl.scramble_many),
+                           ("Scrambler.__init__", textquirl.Scrambler), ("Scrambler.scramble", textquirl.Scrambler.scramble)]:
+        assert stub_parameters(functions[name]) == runtime_parameters(function), name
