@@ -14,6 +14,7 @@ TEXTS = [
     "",
     "   führende   Leerzeichen\tund\tTabulatoren   ",
     "Textquirl Textquirl verwurschtelt Wörter, Wortsalat!",
+    "ein einsamer\rWagenrücklauf bleibt\r\nstehen\r und wartet",
 ]
 
 # Options as keyword arguments and as the filter's flags.
