@@ -199,9 +199,13 @@ py::str new_str(std::u16string_view units, StrShape shape) {
   } else {
     auto* to = static_cast<Py_UCS4*>(data);
     for (std::size_t i = 0; i < units.size(); ++i) {
-      const bool pair = (units[i] & 0xFC00u) == 0xD800u && i + 1 < units.size() && (units[i + 1] & 0xFC00u) == 0xDC00u;
-      *to++ = pair ? 0x10000u + ((static_cast<Py_UCS4>(units[i]) - 0xD800u) << 10) + (units[++i] - 0xDC00u)
-                   : units[i];
+      const Py_UCS4 unit = units[i];
+      if ((unit & 0xFC00u) == 0xD800u && i + 1 < units.size() && (units[i + 1] & 0xFC00u) == 0xDC00u) {
+        *to++ = 0x10000u + ((unit - 0xD800u) << 10) + (units[i + 1] - 0xDC00u);
+        ++i;
+      } else {
+        *to++ = unit;
+      }
     }
   }
   return py::reinterpret_steal<py::str>(text);
@@ -497,26 +501,18 @@ class Scrambler {
   Scrambler(std::uint32_t seed, tq::ScrambleOptions options)
       : seed_(seed), options_(std::move(options)), random_(seed) {}
 
+  // The lock is held to the end of the call (the result made a str
+  // included), so that a failed call rewinds no other call's draws.
   py::str scramble(py::handle text) {
     const auto input = engine_text(text, "text");
-    std::u16string result;
-    std::uint64_t before = 0;
-    {
-      const py::gil_scoped_release unlocked;
-      const std::lock_guard lock(mutex_);
-      before = random_.drawn();
-      try {
-        result = tq::scramble(input, random_, options_);
-      } catch (...) {
-        rewind(before);
-        throw;
-      }
-    }
+    const py::gil_scoped_release unlocked;
+    const std::lock_guard lock(mutex_);
+    const std::uint64_t before = random_.drawn();
     try {
+      auto result = tq::scramble(input, random_, options_);
+      const py::gil_scoped_acquire locked;
       return python_text(std::move(result));
     } catch (...) {
-      const py::gil_scoped_release unlocked;
-      const std::lock_guard lock(mutex_);
       rewind(before);
       throw;
     }
