@@ -27,6 +27,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "engine/error.hpp"
 #include "engine/line_breaks.hpp"
 #include "engine/options.hpp"
@@ -326,8 +330,18 @@ void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& mak
   if (failure) std::rethrow_exception(failure);
 }
 
+// The cores this process may run on (its affinity, as os.sched_getaffinity
+// gives it), at least one.
+std::size_t cores() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 std::size_t thread_count(py::handle threads) {
-  if (threads.is_none()) return std::max(1u, std::thread::hardware_concurrency());
+  if (threads.is_none()) return cores();
   if (PyBool_Check(threads.ptr()) || !PyIndex_Check(threads.ptr())) wrong_type("threads", "int or None", threads);
   const auto n = integer(threads, "threads", 1024);
   if (n == 0) throw py::value_error("threads must be an integer from 1 to 1024, not 0");
@@ -581,7 +595,7 @@ PYBIND11_MODULE(_textquirl, m) {
       "Scrambles each text as a record of its own, with a generator started from\n"
       "(seed, key): keys are ints or strs, by default 1, 2, 3, ... so that the lines\n"
       "of a file give the lines of textquirl-cli --per-line. The result does not\n"
-      "depend on batching, order or threads (default: one per core).";
+      "depend on batching, order or threads (default: one per core this process may use).";
   static const std::string scrambler_init_doc =
       "__init__(self, /, *, " + seed_parameter + ", " + option_parameters + ")\n--\n\n";
 
