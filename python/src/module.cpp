@@ -177,6 +177,9 @@ struct StrShape {
 
 StrShape shape_of(std::u16string_view units) {
   StrShape shape;
+  char16_t widest = 0;
+  for (const char16_t unit : units) widest = std::max(widest, unit);  // vectorised
+  if (widest < 0xD800) return {widest, 0};
   const std::size_t n = units.size();
   for (std::size_t i = 0; i < n; ++i) {
     if ((units[i] & 0xFC00u) == 0xD800u && i + 1 < n && (units[i + 1] & 0xFC00u) == 0xDC00u) {
@@ -395,6 +398,7 @@ py::str scramble(py::handle text, py::handle seed, const OptionArguments& argume
 // results appended one after the other to their block's buffer.
 struct RecordBlock {
   std::size_t begin = 0, end = 0;  // the records [begin, end)
+  std::size_t size = 0;            // their characters
   std::u16string results;          // their results, with LF line breaks
   std::vector<std::size_t> ends;   // where each ends in `results`
   std::vector<StrShape> shapes;    // and what its str needs
@@ -413,6 +417,11 @@ class RecordWorker {
       : seed_(seed), keys_(keys), texts_(texts), random_(seed, tq::RecordKey::number(0)), scrambler_(random_, options) {}
 
   void operator()(RecordBlock& block) {
+    // A result is about as long as its text (spaces shrink, a space may come
+    // before a line break, a character beyond U+FFFF takes two units).
+    block.results.reserve(block.size + block.size / 8 + 16);
+    block.ends.reserve(block.end - block.begin);
+    block.shapes.reserve(block.end - block.begin);
     for (std::size_t i = block.begin; i < block.end; ++i) {
       text_.clear();
       const Appended found = append_utf16(texts_[i], text_);
@@ -477,6 +486,7 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
       block_size = 0;
     }
     blocks.back().end = i + 1;
+    blocks.back().size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
     block_size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
   }
 
