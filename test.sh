@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build's
-# suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
+# suite (engine, filter, window, end-to-end under Xvfb), the Python package
+# (its wheel installed into a fresh virtual environment, its tests and the
+# Dask example on a local cluster), the Windows program's
 # cross build with its tests under Wine (engine, end-to-end), the Windows setup
 # and the Debian packages (made by scripts/package.sh, linted, installed,
 # used and removed again), the web page's WebAssembly build with its test in
@@ -18,6 +20,9 @@ stage "release build"
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+stage "Python package (wheel, fresh virtual environment, pytest, Dask)"
+tests/python/run.sh build/bin/textquirl-cli
 
 stage "Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
