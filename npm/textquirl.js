@@ -49,9 +49,33 @@ let defaults = null;  // the engine's defaults, read from the module
 let applied = null;  // the key (readOptions) of the options the instance holds
 let owner = null;  // the Scrambler state the generator stands at, or null
 
+// Texts into and out of the module's memory as UTF-16 units, lone
+// surrogates included: by default with what every JavaScript engine has;
+// Node.js hands in its Buffer's faster conversions.
+const webUtf16 = {
+  write(memory, at, text) {
+    const units = new Uint16Array(memory.buffer, at, text.length);
+    for (let i = 0; i < text.length; ++i) units[i] = text.charCodeAt(i);
+  },
+  read(memory, at, length) {
+    const units = new Uint16Array(memory.buffer, at, length);
+    try {
+      return decoder.decode(units);
+    } catch {
+      // A lone surrogate, which the decoder would refuse: unit by unit.
+      let out = '';
+      for (let i = 0; i < length; i += 8192) out += String.fromCharCode.apply(null, units.subarray(i, i + 8192));
+      return out;
+    }
+  },
+};
+const decoder = new TextDecoder('utf-16le', { fatal: true });
+let utf16 = webUtf16;
+
 // Starts the package on the compiled module.
-export function start(module) {
+export function start(module, conversions = webUtf16) {
   wasmModule = module;
+  utf16 = conversions;
   defaults = readDefaults(instance());
 }
 
@@ -99,31 +123,10 @@ function refuse(error) {
   return error;
 }
 
-const decoder = new TextDecoder('utf-16le', { fatal: true });
-
-function readUnits(exports, at, length) {
-  const units = new Uint16Array(exports.memory.buffer, at, length);
-  try {
-    return decoder.decode(units);
-  } catch {
-    // A lone surrogate, which the decoder would refuse: unit by unit.
-    let out = '';
-    for (let i = 0; i < length; i += 8192) out += String.fromCharCode.apply(null, units.subarray(i, i + 8192));
-    return out;
-  }
-}
-
-const readResult = (exports, length) => readUnits(exports, exports.textquirl_result(), length);
-
-// Writes `text` at `at` in the module's memory, unit by unit as JavaScript
-// holds it.
-function writeUnits(exports, at, text) {
-  const units = new Uint16Array(exports.memory.buffer, at, text.length);
-  for (let i = 0; i < text.length; ++i) units[i] = text.charCodeAt(i);
-}
+const readResult = (exports, length) => utf16.read(exports.memory, exports.textquirl_result(), length);
 
 // The module's text buffer (which may grow the memory: viewed afterwards).
-const writeText = (exports, text) => writeUnits(exports, exports.textquirl_text(text.length), text);
+const writeText = (exports, text) => utf16.write(exports.memory, exports.textquirl_text(text.length), text);
 
 function readDefaults(exports) {
   return JSON.parse(readResult(exports, exports.textquirl_defaults()));
@@ -306,7 +309,7 @@ export function scrambleMany(texts, options) {
         writeText(exports, text);
         return readResult(exports, exports.textquirl_scramble_record(read.seed, key));
       }
-      writeUnits(exports, exports.textquirl_key(key.length), key);
+      utf16.write(exports.memory, exports.textquirl_key(key.length), key);
       writeText(exports, text);
       const length = exports.textquirl_scramble_record_text(read.seed) >>> 0;  // i32 in JavaScript
       if (length === kBadKey) throw refuse(new RangeError(`keys[${i}] is not well-formed Unicode`));
