@@ -80,6 +80,8 @@ test('the installed package gives the filter\'s results', async (t) => {
     assert.deepEqual(scrambleMany(lines, { ...options, keys: bigKeys }),
       filter([...args, '--per-line', '--first-line', String(top)], text).split('\n').slice(0, -1), `BigInt keys, ${name}`);
   }
+  assert.equal(scramble('Wörter \ud800 oder \udc00 Wörter'), scramble('Wörter X oder Y Wörter').replace('X', '\ud800').replace('Y', '\udc00'),
+    'a lone surrogate is a character of its own');
   assert.deepEqual(scrambleMany(lines, { keys: lines.map((_, i) => i + 10) }),
     filter(['--per-line', '--first-line', '10'], text).split('\n').slice(0, -1), 'number keys');
 
