@@ -144,13 +144,19 @@ function checkInteger(name, value, least, most) {
   return value;
 }
 
-// The options as the package takes them, checked for type and put into the
-// module's terms.
-function readOptions(options) {
-  if (options === undefined) options = {};
+// `options` if it is an object of options, {} for none.
+function optionsObject(options) {
+  if (options === undefined) return {};
   if (options === null || typeof options !== 'object' || Array.isArray(options)) {
     throw new TypeError('the options must be an object');
   }
+  return options;
+}
+
+// The options as the package takes them, checked for type and put into the
+// module's terms.
+function readOptions(options) {
+  options = optionsObject(options);
   const known = ['seed', 'mode', 'minLength', 'rate', 'alwaysChange', 'keep'];
   for (const name of Object.keys(options)) {
     if (!known.includes(name)) throw new TypeError(`unknown option ${JSON.stringify(name)}`);
@@ -288,8 +294,7 @@ function readKey(key, i) {
 export function scrambleMany(texts, options) {
   if (!Array.isArray(texts)) throw new TypeError('texts must be an array of strings');
   texts.forEach((text, i) => checkText(text, `texts[${i}]`));
-  const { keys, ...rest } = options ?? {};
-  if (options === null) readOptions(null);  // the same TypeError as elsewhere
+  const { keys, ...rest } = optionsObject(options);
   const read = readOptions(rest);
   let recordKeys;
   if (keys === undefined) {

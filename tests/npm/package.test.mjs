@@ -171,6 +171,7 @@ test('errors: TypeError, RangeError naming the option, OutOfMemoryError; nothing
     [{ keep: ['zwei\nWörter'] }, RangeError, /keep/],
     [{ minlength: 5 }, TypeError, /minlength/],
     [null, TypeError, /options/],
+    [7, TypeError, /options/],
   ];
   for (const [options, type, name] of refused) {
     const check = (error) => error instanceof type && name.test(error.message);
