@@ -90,17 +90,20 @@ function instance() {
   return engine;
 }
 
-// Runs `work` on the instance. A trap of the module becomes OutOfMemoryError
-// (or an Error for a fault of the module itself) and drops the instance; so
-// does a failed allocation on the JavaScript side while texts are handed over.
+// Runs `work` on the instance (a fresh one if the last has failed). A trap
+// of the module becomes OutOfMemoryError (or an Error for a fault of the
+// module itself) and drops the instance; so does a failed allocation on the
+// JavaScript side while texts are handed over.
 function call(work) {
-  const exports = instance();
+  let exports = null;
   try {
+    exports = instance();
     return work(exports);
   } catch (error) {
     if (ours.has(error)) throw error;
-    let outOfMemory = error instanceof RangeError;  // an ArrayBuffer or a string JavaScript could not make
-    if (error instanceof WebAssembly.RuntimeError) {
+    // An instance, an ArrayBuffer or a string JavaScript could not make.
+    let outOfMemory = error instanceof RangeError;
+    if (exports !== null && error instanceof WebAssembly.RuntimeError) {
       try {
         outOfMemory = exports.textquirl_out_of_memory() === 1;
       } catch {
