@@ -240,8 +240,9 @@ export function scramble(text, options) {
   });
 }
 
-// One generator across calls: the n-th scramble() of a Scrambler gives what
-// the n-th press of a freshly started window gives (with these options).
+// One generator across calls: with the default seed and options, the n-th
+// scramble() of a Scrambler gives what the n-th press of a freshly started
+// window gives.
 export class Scrambler {
   #read;
   #state = { drawn: 0 };  // values drawn by the scrambles that succeeded
