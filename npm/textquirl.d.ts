@@ -40,8 +40,9 @@ export interface ScrambleManyOptions extends ScrambleOptions {
 export function scramble(text: string, options?: ScrambleOptions): string;
 
 /**
- * One generator across calls, as a window's presses: the n-th scramble() of
- * a new Scrambler gives what the n-th press after a fresh start gives.
+ * One generator across calls, as a window's presses: with the default seed
+ * and options, the n-th scramble() of a new Scrambler gives what the n-th
+ * press after a fresh start gives.
  * Scramblers never disturb each other; a call that fails draws nothing.
  */
 export class Scrambler {
