@@ -61,9 +61,9 @@ std::u16string_view reason(const WordTooLong& error) {
 
 }  // namespace
 
-ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
+ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text, const ScrambleOptions& options) {
   try {
-    return {true, scrambler_ ? scrambler_(text) : scramble(text, random_)};
+    return {true, scrambler_ ? scrambler_(text) : scramble(text, random_, options)};
   } catch (const std::bad_alloc&) {
     return {false, scramble_failure_message(kOutOfMemoryReason)};
   } catch (const WordTooLong& e) {

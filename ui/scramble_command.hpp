@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/options.hpp"
 #include "engine/random_source.hpp"
 #include "ui/scramble_failure.hpp"
 
@@ -29,11 +30,13 @@ class ScrambleCommand {
   // run after a fresh start gives the engine's n-th scramble.
   ScrambleCommand() = default;
 
-  // Scrambles `text`. Out of memory, an exception of the engine or anything
+  // Scrambles `text` with `options` (the classic scramble by default; the
+  // context menu's command asks for Mode::careful), drawing from the same
+  // generator whatever the options. Out of memory, an exception of the engine or anything
   // else thrown becomes a failed Outcome (only a message too large for the
   // memory left could still throw std::bad_alloc); the generator keeps
   // whatever state the attempt left.
-  Outcome run(std::u16string_view text);
+  Outcome run(std::u16string_view text, const ScrambleOptions& options = {});
 
   // Replaces the scrambler that run() calls (a seam for tests); an empty
   // function restores the engine.
