@@ -162,7 +162,6 @@ TEST(FilterOptions, RejectBadValuesWithAGermanMessageAndWriteNothing) {
       {{"--per-line", "--first-line", "18446744073709551615"},
        "Zu viele Zeilen für --first-line 18446744073709551615: Die Zeilennummern gingen über "
        "18446744073709551615 hinaus.\n"},
-      {{"--mode", "careful"}, "--mode careful gibt es in dieser Version noch nicht (erlaubt ist classic).\n"},
       {{"--mode=sorgfältig"}, "Unbekannter Modus für --mode: „sorgfältig“ (erlaubt sind classic und careful).\n"},
       {{"--keep", "a\xFF"}, "Ungültiges UTF-8 im Wert von --keep bei Byte 1: dieses Byte kommt in UTF-8 nicht vor.\n"},
       {{"--keep-file", "fehlt.txt"}, "Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
