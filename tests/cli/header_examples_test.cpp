@@ -52,6 +52,10 @@ TEST(HeaderExamples, OptionsAndSystemErrors) {
   const Options options = parse_options(args);
   EXPECT_EQ(options.seed, 7u);
   EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.txt", "-x"}));
+  const std::vector<std::string_view> scramble_args = {"--rate", "0,5", "--keep=Hund,Katze"};
+  const Options scramble = parse_options(scramble_args);
+  EXPECT_EQ(scramble.scramble.rate, 0.5);
+  EXPECT_EQ(scramble.scramble.keep, (std::vector<std::u16string>{u"Hund", u"Katze"}));
   EXPECT_EQ(system_error_text(ENOENT), "Datei oder Verzeichnis nicht gefunden");
   EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer 33)");
 }

@@ -213,6 +213,17 @@ TEST(ScrambleOptions, KeepTheirFixedResults) {
 TEST(HeaderExamples, OptionsAndRecords) {
   EXPECT_STREQ(InvalidOption("rate").option(), "rate");
 
+  ScrambleOptions six;
+  six.min_length = 6;
+  six.keep = {u"Textquirl"};
+  EXPECT_NO_THROW(validate(six));
+  DefaultRandom six_random;
+  const std::u16string six_out = scramble(u"Hallo Textquirl Wortsalat", six_random, six);
+  EXPECT_EQ(six_out.substr(0, 16), u"Hallo Textquirl ");
+  EXPECT_NE(six_out.substr(16), u"Wortsalat");
+  six.min_length = 3;
+  EXPECT_THROW(validate(six), InvalidOption);
+
   ScrambleOptions keep;
   keep.keep = {u"Hallo"};
   CountingSource counted;
