@@ -6,7 +6,7 @@
 # cross build with its tests under Wine (engine, end-to-end), the Windows setup
 # and the Debian packages (made by scripts/package.sh, linted, installed,
 # used and removed again), the web page's WebAssembly build with its test in
-# headless Chromium, the same suite under
+# headless Chromium and the npm package's test, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
 # the run has taken so far.

@@ -5,6 +5,7 @@
 #   textquirl_<version>_<arch>.deb              the window, for Debian
 #   textquirl-cli_<version>_<arch>.deb          the filter alone (no Qt)
 #   textquirl-<version>-cp311-cp311-linux_x86_64.whl   the Python package
+#   textquirl-<version>.tgz                     the npm package (WebAssembly)
 #   SHA256SUMS                                  over all of them
 # Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
 # and builds the Linux programs hardened in build-package/.
@@ -37,6 +38,11 @@ rm -rf build-package/wheel
 rm -rf dist
 mkdir dist
 cp build-windows/packages/* build-package/packages/* build-package/wheel/*.whl dist/
-(cd dist && sha256sum -- *.exe *.deb *.whl > SHA256SUMS)
+
+echo "== npm package"
+scripts/build-web.sh >/dev/null
+npm pack --silent --ignore-scripts --pack-destination dist build-web/npm/package >/dev/null
+
+(cd dist && sha256sum -- *.exe *.deb *.whl *.tgz > SHA256SUMS)
 echo "wrote dist/:"
 ls -l dist
