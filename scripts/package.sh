@@ -4,6 +4,7 @@
 #   textquirl-<version>-windows-x64.exe         the Windows program on its own
 #   textquirl_<version>_<arch>.deb              the window, for Debian
 #   textquirl-cli_<version>_<arch>.deb          the filter alone (no Qt)
+#   textquirl-<version>.tgz                     the npm package (WebAssembly)
 #   SHA256SUMS                                  over all of them
 # Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
 # and builds the Linux programs hardened in build-package/.
@@ -31,6 +32,11 @@ cmake --build build-package -j"$jobs" --target deb
 rm -rf dist
 mkdir dist
 cp build-windows/packages/* build-package/packages/* dist/
-(cd dist && sha256sum -- *.exe *.deb > SHA256SUMS)
+
+echo "== npm package"
+scripts/build-web.sh >/dev/null
+npm pack --silent --ignore-scripts --pack-destination dist build-web/npm/package >/dev/null
+
+(cd dist && sha256sum -- *.exe *.deb *.tgz > SHA256SUMS)
 echo "wrote dist/:"
 ls -l dist
