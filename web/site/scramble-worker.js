@@ -19,6 +19,11 @@ function textquirlWorker(scope) {
   let engine = null;  // the exports of the running instance
   let drawn = 0;      // values the generator had given after the last press
   let settings = null;
+  // What textquirl_set_options's refusals name (1 mode, 2 min_length, …).
+  const kSettingNames = [null, 'die Art', 'das kürzeste Wort', 'den Anteil', '„Immer anders“', 'die Wörter zum Behalten'];
+
+  // Settings the module refused: `message` says which.
+  class SettingRefused extends Error {}
 
   // A fresh instance with the settings, whose generator stands where the
   // last one stood after its last good press.
@@ -37,7 +42,13 @@ function textquirlWorker(scope) {
     const words = keep.join('\n');
     write(exports, words);
     const refused = exports.textquirl_set_options(mode === 'careful' ? 1 : 0, minLength, rate, alwaysChange ? 1 : 0, words.length);
-    if (refused !== 0) throw new Error(`option ${refused} refused`);
+    if (refused !== 0) {
+      throw new SettingRefused(
+        'Der Text konnte nicht verwurschtelt werden.\n\n' +
+          `Diese Ausgabe von Textquirl nimmt ${kSettingNames[refused] ?? 'eine Einstellung'} so nicht an. ` +
+          'Bitte ändern Sie die Einstellungen.\n\nIhr Text im Eingabefeld und die Zwischenablage sind unverändert.',
+      );
+    }
     if (seed !== null) exports.textquirl_seed(seed);
   }
 
@@ -115,8 +126,13 @@ function textquirlWorker(scope) {
     try {
       const units = scramble(data.text);
       scope.postMessage({ id: data.id, ok: true, units }, [units.buffer]);
-    } catch {
-      scope.postMessage({ id: data.id, ok: false, message: failure() });
+    } catch (error) {
+      if (error instanceof SettingRefused) {
+        engine = null;
+        scope.postMessage({ id: data.id, ok: false, message: error.message });
+      } else {
+        scope.postMessage({ id: data.id, ok: false, message: failure() });
+      }
     }
   };
 }
