@@ -249,7 +249,7 @@
           return mode;
         },
         write: (mode) => (mode === 'careful' ? 'sorgfaeltig' : 'klassisch'),
-        show: (mode) => modeRadios.forEach((r) => { r.checked = r.value === (mode === 'careful' ? 'sorgfaeltig' : 'klassisch'); }),
+        show: (mode) => modeRadios.forEach((r) => { r.checked = r.value === kSettings[0].write(mode); }),
         fields: modeRadios,
         typed: () => modeRadios.find((r) => r.checked).value,
       },
@@ -338,7 +338,7 @@
           if (!s) throw new Error(`eine Einstellung „${key}“ gibt es nicht`);
           settings[s.name] = s.read(value);
         } catch (error) {
-          notes.push(`„${part}“ in der Adresse wird nicht verwendet: ${error.message}.`);
+          notes.push(`„${at < 0 ? key : `${key}=${value}`}“ in der Adresse wird nicht verwendet: ${error.message}.`);
         }
       }
       for (const s of kSettings) {
@@ -363,7 +363,8 @@
             value = s.read(s.typed());
           } catch (error) {
             for (const g of s.fields) g.setAttribute('aria-invalid', 'true');
-            say([`Diese Eingabe wird nicht verwendet: ${error.message}.`]);
+            const label = f.labels?.[0]?.textContent ?? '';
+            say([`„${s.typed()}“ wird nicht verwendet (${label.trim()}): ${error.message}.`]);
             return;
           }
           for (const g of s.fields) g.removeAttribute('aria-invalid');
