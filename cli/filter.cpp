@@ -492,11 +492,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   settings.per_line = options.per_line;
   settings.first_line = options.first_line;
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
-  try {
-    validate(settings.options);
-  } catch (const InvalidOption&) {  // the parser lets only the mode through
-    throw Failure("--mode careful gibt es in dieser Version noch nicht (erlaubt ist classic).");
-  }
+  validate(settings.options);  // the parser has checked each value
 
   std::vector<CheckedInput> inputs;
   inputs.reserve(options.inputs.size());

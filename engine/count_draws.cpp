@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/internal/careful.hpp"
 #include "engine/internal/graphemes.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_rule.hpp"
@@ -217,6 +218,7 @@ std::size_t count_option_draws(std::u16string_view text, const ScrambleOptions& 
 
 std::size_t count_draws(std::u16string_view text, const ScrambleOptions& options) {
   validate(options);
+  if (options.mode == Mode::careful) return internal::careful_count_draws(text, options);
   if (is_classic_default(options)) return DrawCounter(text).count();
   return count_option_draws(text, options);
 }

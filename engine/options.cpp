@@ -5,7 +5,7 @@
 namespace textquirl {
 
 const char* invalid_option(const ScrambleOptions& options) noexcept {
-  if (options.mode != Mode::classic) return "mode";
+  if (options.mode != Mode::classic && options.mode != Mode::careful) return "mode";
   if (options.min_length < 4) return "min_length";
   if (!(options.rate >= 0.0 && options.rate <= 1.0)) return "rate";  // also NaN
   return nullptr;

@@ -16,8 +16,14 @@
 
 namespace textquirl {
 
-// How words are found and shuffled. `careful` is not built yet: validate
-// refuses it.
+// How words are found and shuffled. `classic`: a word is a run of characters
+// between spaces, line breaks and the marks held apart; spacing is
+// normalised. `careful`: a word is a run of letters; only letters move,
+// inside words; everything else (punctuation, digits, symbols, white space,
+// web and mail addresses, words of scripts written without spaces) stays
+// where it is, nothing added or taken away:
+//   careful: in „Anführungszeichen“ only the letters between A and n move;
+//   "E-Mail-Adresse" keeps its hyphens; "7:30 Uhr", "2024", "info@example.org" stay
 enum class Mode : std::uint8_t { classic, careful };
 
 struct ScrambleOptions {
@@ -38,7 +44,7 @@ struct ScrambleOptions {
 };
 
 // Throws InvalidOption (engine/error.hpp) naming the first field out of
-// range: "mode" (careful), "min_length" (below 4), "rate" (not within 0..1).
+// range: "mode" (not one of the modes), "min_length" (below 4), "rate" (not within 0..1).
 //   ScrambleOptions o; o.rate = 1.5; validate(o) throws, option() == "rate"
 void validate(const ScrambleOptions& options);
 

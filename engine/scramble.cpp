@@ -6,7 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/internal/careful.hpp"
 #include "engine/internal/output.hpp"
+#include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
@@ -77,13 +79,6 @@ std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::siz
 }
 
 }  // namespace
-
-class Scrambler::Impl {
- public:
-  virtual ~Impl() = default;
-  // Scrambles the next piece; `last` ends the text.
-  virtual void push(std::u16string_view piece, bool last, std::u16string& out) = 0;
-};
 
 namespace {
 
@@ -252,6 +247,12 @@ class PieceScrambler final : public Scrambler::Impl {
 // The classic default keeps its own code, untouched by the options.
 template <class Source>
 std::unique_ptr<Scrambler::Impl> make_for(Source& random, const ScrambleOptions& options) {
+  if (options.mode == Mode::careful) {
+    ScrambleOptions words = options;
+    words.mode = Mode::classic;
+    if (is_classic_default(words)) return std::make_unique<internal::CarefulScrambler<internal::WordShuffler<Source>>>(random);
+    return std::make_unique<internal::CarefulScrambler<OptionWords<Source>>>(random, options);
+  }
   if (is_classic_default(options)) return std::make_unique<PieceScrambler<Source, internal::WordShuffler<Source>>>(random);
   return std::make_unique<PieceScrambler<Source, OptionWords<Source>>>(random, options);
 }

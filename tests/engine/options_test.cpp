@@ -91,6 +91,8 @@ TEST(ScrambleOptions, ValidateNamesTheFieldOutOfRange) {
   ScrambleOptions o;
   EXPECT_EQ(refused(o), "");
   o.mode = Mode::careful;
+  EXPECT_EQ(refused(o), "");
+  o.mode = static_cast<Mode>(2);
   EXPECT_EQ(refused(o), "mode");
   o = {};
   o.min_length = 3;
