@@ -322,11 +322,11 @@ test('the web page in Chromium', async (t) => {
   });
 
   await t.test('settings from the address: the presses are the filter\'s with the same options; a change starts afresh', async () => {
-    const args = ['--min-length', '5', '--rate', '0,5', '--always-change', '--keep', 'Wörter,lesen', '--seed', '7'];
+    const args = ['--mode', 'careful', '--min-length', '5', '--rate', '0,5', '--always-change', '--keep', 'Wörter,lesen', '--seed', '7'];
     const [one, two] = presses([german, german], args);
     const tuned = await context.newPage();
     const tunedFaults = watch(tuned, [new URL(url).origin]);
-    await tuned.goto(`${url}#mindestlaenge=5&anteil=0,5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=7`);
+    await tuned.goto(`${url}#modus=sorgfaeltig&mindestlaenge=5&anteil=0,5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=7`);
     assert.deepEqual(
       await tuned.evaluate(() => [
         document.querySelector('input[name=modus]:checked').value,
@@ -334,7 +334,7 @@ test('the web page in Chromium', async (t) => {
         document.getElementById('ImmerAnders').checked,
         document.getElementById('Hinweis').hidden,
       ]),
-      ['klassisch', '5', '0,5', 'Wörter, lesen', '7', true, true],
+      ['sorgfaeltig', '5', '0,5', 'Wörter, lesen', '7', true, true],
     );
     await tuned.fill('#Text1', german);
     await setClipboard(tuned, 'vorher');
@@ -347,7 +347,7 @@ test('the web page in Chromium', async (t) => {
     await tuned.click('#Einstellungen summary');
     await tuned.fill('#Startwert', '8');
     await tuned.press('#Startwert', 'Tab');
-    assert.equal(new URL(tuned.url()).hash, '#mindestlaenge=5&anteil=0.5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=8');
+    assert.equal(new URL(tuned.url()).hash, '#modus=sorgfaeltig&mindestlaenge=5&anteil=0.5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=8');
     const [eight] = presses([german], [...args.slice(0, -1), '8']);
     await tuned.click('#Command1');
     assert.equal(await nextClipboard(tuned, two), eight);
