@@ -400,10 +400,13 @@ test('the web page in Chromium', async (t) => {
     host.close();
     host.closeAllConnections();
     await visitor.reload();
+    assert.ok(await visitor.evaluate(() => navigator.serviceWorker.controller !== null), 'the page comes from the service worker');
     await visitor.fill('#Text1', german);
     await setClipboard(visitor, 'vorher');
     await visitor.click('#Command1');
     assert.equal(await nextClipboard(visitor, 'vorher'), first);
+    await visitor.click('#Command1');
+    assert.equal(await nextClipboard(visitor, first), second);
     await visitor.getByRole('status').filter({ hasText: 'Verwurschtelt und' }).waitFor();
     assert.deepEqual(visitorFaults, []);
     await visitor.close();
