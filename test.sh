@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build's
-# suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
+# suite (engine, filter, window, end-to-end under Xvfb), the Python package
+# (its wheel installed into a fresh virtual environment, its tests and the
+# Dask example on a local cluster), the Windows program's
 # cross build with its tests under Wine (engine, end-to-end), the Windows setup
 # and the Debian packages (made by scripts/package.sh, linted, installed,
 # used and removed again), the web page's WebAssembly build with its test in
-# headless Chromium, the same suite under
+# headless Chromium and the npm package's test, the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
 # the run has taken so far. A stage fails when none of its tests passed, and
@@ -20,6 +22,9 @@ stage "release build"
 scripts/quiet.sh cmake -S . -B build -G Ninja
 cmake --build build -j"$jobs"
 scripts/run-ctest.sh --require ui.e2e_window build --output-on-failure -j"$jobs"
+
+stage "Python package (wheel, fresh virtual environment, pytest, Dask)"
+tests/python/run.sh build/bin/textquirl-cli
 
 stage "Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"

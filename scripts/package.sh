@@ -4,6 +4,8 @@
 #   textquirl-<version>-windows-x64.exe         the Windows program on its own
 #   textquirl_<version>_<arch>.deb              the window, for Debian
 #   textquirl-cli_<version>_<arch>.deb          the filter alone (no Qt)
+#   textquirl-<version>-cp311-cp311-linux_x86_64.whl   the Python package
+#   textquirl-<version>.tgz                     the npm package (WebAssembly)
 #   SHA256SUMS                                  over all of them
 # Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
 # and builds the Linux programs hardened in build-package/.
@@ -28,9 +30,19 @@ scripts/quiet.sh cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release
 rm -rf build-package/packages
 cmake --build build-package -j"$jobs" --target deb
 
+echo "== Python package"
+rm -rf build-package/wheel
+/usr/bin/python3 -m build --wheel --no-isolation --outdir build-package/wheel python >build-package/wheel.log 2>&1 ||
+  { cat build-package/wheel.log >&2; exit 1; }
+
 rm -rf dist
 mkdir dist
-cp build-windows/packages/* build-package/packages/* dist/
-(cd dist && sha256sum -- *.exe *.deb > SHA256SUMS)
+cp build-windows/packages/* build-package/packages/* build-package/wheel/*.whl dist/
+
+echo "== npm package"
+scripts/build-web.sh >/dev/null
+npm pack --silent --ignore-scripts --pack-destination dist build-web/npm/package >/dev/null
+
+(cd dist && sha256sum -- *.exe *.deb *.whl *.tgz > SHA256SUMS)
 echo "wrote dist/:"
 ls -l dist
