@@ -21,10 +21,7 @@
 #include "engine/random_source.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
-
-#ifndef TEXTQUIRL_VERSION
-#error "TEXTQUIRL_VERSION must be defined by the build"
-#endif
+#include "textquirl/product_config.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -546,7 +543,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
     return 0;
   }
   if (options.version) {
-    write_or_fail(io, "textquirl-cli " TEXTQUIRL_VERSION "\n");
+    write_or_fail(io, "textquirl-cli " + std::string(product::config::kVersion) + "\n");
     return 0;
   }
   if (options.inputs.empty()) options.inputs.emplace_back("-");

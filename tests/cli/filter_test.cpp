@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
-#include "memory_io.hpp"
 #include "engine/random_source.hpp"
 #include "engine/scramble.hpp"
+#include "memory_io.hpp"
+#include "tests/support/cli_reference.hpp"
+#include "textquirl/product_config.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -46,7 +47,7 @@ TEST(RunFilter, HelpAndVersion) {
 
   FakeIo version;
   EXPECT_EQ(run(version, {"--version"}), 0);
-  EXPECT_EQ(version.out, "textquirl-cli " TEXTQUIRL_VERSION "\n");
+  EXPECT_EQ(version.out, "textquirl-cli " + std::string(product::config::kVersion) + "\n");
 
   // the first of them wins, whatever follows; -h and -V are the short forms
   FakeIo first;

@@ -8,8 +8,8 @@
 
 #include "cli/options.hpp"
 #include "cli/posix_io.hpp"
-#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
+#include "tests/support/cli_reference.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -33,6 +33,7 @@ TEST(HeaderExamples, Utf8) {
   append_utf8_lf(u"ä\r\n\r", encoded);
   EXPECT_EQ(encoded, "x\xC3\xA4\n\r");
   EXPECT_EQ(utf8_piece_end("abc\xC3\xA4", 0, 4), 3u);
+  EXPECT_EQ(decode_utf8_lossy("W\xC3\xB6rt \xFF\n"), u"Wört \uFFFD\n");
 }
 
 TEST(HeaderExamples, Reference) {
