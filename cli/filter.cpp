@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -253,6 +254,27 @@ Cutting cut(const std::vector<CheckedInput>& inputs, std::size_t piece_bytes) {
   return cutting;
 }
 
+// Memory for a piece's conversion, reused piece after piece: it grows to
+// the largest request and is never cleared, so that a piece costs no more
+// than the writing of its units.
+//   Scratch<char> s; char* p = s.room(8);  // 8 bytes at p, their values unset
+template <class T>
+class Scratch {
+ public:
+  T* room(std::size_t size) {
+    if (size > size_) {
+      data_.reset();  // the old block goes before the new one comes
+      data_.reset(new T[size]);
+      size_ = size;
+    }
+    return data_.get();
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0;
+};
+
 // How the text is scrambled: as one text, or (per_line) each line a record
 // with a generator of its own, keyed by its number.
 struct Settings {
@@ -308,8 +330,11 @@ class Pipeline {
     Scrambler scrambler;
     std::uint64_t record;        // per line: the current record's number
     bool record_open = false;    // per line: some of the current record went to the scrambler
-    std::u16string decoded, scrambled;
-    std::string encoded;
+    Scratch<char16_t> decode_room;
+    Scratch<char> encode_room;
+    std::u16string_view decoded;  // in decode_room
+    std::u16string scrambled;
+    std::string_view encoded;     // in encode_room
     std::size_t bad_unit = kNone;  // where `encoded` stopped at an unpaired surrogate
   };
 
@@ -339,7 +364,7 @@ class Pipeline {
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
     if (end - begin == 1 && settings_.per_line) {  // the records of one piece
-      decode(begin, stage);
+      decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
       publish_draws(line, static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')));
       stage.scrambled.clear();
@@ -348,7 +373,7 @@ class Pipeline {
       wait_for_turn(line);
       write(stage, stage.scrambled.size());
     } else if (end - begin == 1) {  // the common case: decode and count, then the rest
-      decode(begin, stage);
+      decode(begin, false, stage);
       const std::size_t draws = count_draws(stage.decoded, settings_.options);
       publish_draws(line, draws);
       const std::uint64_t before = stage.random.drawn();
@@ -364,17 +389,12 @@ class Pipeline {
       std::size_t kept = 0;  // units at the end of `scrambled` that the next piece may complete
       bool held_cr = false;  // per line: a CR that ended the last piece, not yet given to a record
       for (std::size_t k = begin; k < end; ++k) {
-        if (held_cr) {
-          stage.decoded.assign(1, u'\r');
-          append_utf16_crlf(cutting_.pieces[k], true, stage.decoded);
-        } else {
-          decode(k, stage);
-        }
+        decode(k, held_cr, stage);
         stage.scrambled.erase(0, stage.scrambled.size() - kept);
         if (settings_.per_line) {
           // A CR at the end may start a line break with the next piece's LF.
           held_cr = k + 1 < end && !stage.decoded.empty() && stage.decoded.back() == u'\r';
-          const std::u16string_view ready = std::u16string_view(stage.decoded).substr(0, stage.decoded.size() - held_cr);
+          const std::u16string_view ready = stage.decoded.substr(0, stage.decoded.size() - held_cr);
           scramble_records(ready, k + 1 == end, stage);
         } else if (k + 1 < end) {
           stage.scrambler.push(stage.decoded, stage.scrambled);
@@ -426,23 +446,31 @@ class Pipeline {
     }
   }
 
-  void decode(std::size_t k, Stage& stage) {
+  // Decodes piece k into stage.decoded, after a CR held back from the
+  // last piece if `held_cr`.
+  void decode(std::size_t k, bool held_cr, Stage& stage) {
     const std::vector<std::string_view>& pieces = cutting_.pieces;
-    stage.decoded.clear();
-    append_utf16_crlf(pieces[k], k > 0 && pieces[k - 1].back() == '\r', stage.decoded);
+    const std::string_view piece = pieces[k];
+    char16_t* const begin = stage.decode_room.room(2 * piece.size() + 1);
+    char16_t* to = begin;
+    if (held_cr) *to++ = u'\r';
+    const char16_t* const end = write_utf16_crlf(piece, k > 0 && pieces[k - 1].back() == '\r', to);
+    stage.decoded = std::u16string_view(begin, static_cast<std::size_t>(end - begin));
   }
 
   // Encodes units [0, ready) of stage.scrambled. An unpaired surrogate is
   // reported at its place in the whole result, once the turn says where
   // this part begins; nothing of the part is written.
   static void encode(Stage& stage, std::size_t ready) {
-    stage.encoded.clear();
+    char* const to = stage.encode_room.room(3 * ready);
+    std::size_t written = 0;
     try {
-      append_utf8_lf(std::u16string_view(stage.scrambled).substr(0, ready), stage.encoded);
+      write_utf8_lf(std::u16string_view(stage.scrambled).substr(0, ready), to, written);
       stage.bad_unit = kNone;
     } catch (const InvalidUtf16& error) {
       stage.bad_unit = error.offset();
     }
+    stage.encoded = std::string_view(to, written);
   }
 
   // Writes stage.encoded, the encoding of `units` units; the caller has the turn.

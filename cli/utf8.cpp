@@ -184,12 +184,9 @@ void check_utf8(std::string_view utf8) {
   }
 }
 
-void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+char16_t* write_utf16_crlf(std::string_view valid_utf8, bool after_cr, char16_t* to) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
   const std::size_t n = valid_utf8.size();
-  const std::size_t old_size = out.size();
-  out.resize(old_size + 2 * n);  // at most two units per byte (LF -> CR LF)
-  char16_t* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
     copy_plain_blocks(in, n, i, to, widen_block);  // up to the first LF or non-ASCII byte
@@ -213,15 +210,20 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
       i += 4;
     }
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  return to;
 }
 
-void append_utf8_lf(std::u16string_view utf16, std::string& out) {
+void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 2 * valid_utf8.size());  // at most two units per byte (LF -> CR LF)
+  const char16_t* end = write_utf16_crlf(valid_utf8, after_cr, out.data() + old_size);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+char* write_utf8_lf(std::u16string_view utf16, char* to, std::size_t& written) {
+  const char* const begin = to;
   const char16_t* in = utf16.data();
   const std::size_t n = utf16.size();
-  const std::size_t old_size = out.size();
-  out.resize(old_size + 3 * n);  // a pair takes 4 bytes, every other unit at most 3
-  char* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
     copy_plain_blocks(in, n, i, to, narrow_block);  // up to the first CR or non-ASCII unit
@@ -247,11 +249,25 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
       *to++ = static_cast<char>(0x80 | (code & 0x3F));
       i += 2;
     } else {
-      out.resize(static_cast<std::size_t>(to - out.data()));
+      written = static_cast<std::size_t>(to - begin);
       throw InvalidUtf16(i);
     }
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  written = static_cast<std::size_t>(to - begin);
+  return to;
+}
+
+void append_utf8_lf(std::u16string_view utf16, std::string& out) {
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 3 * utf16.size());  // a pair takes 4 bytes, every other unit at most 3
+  std::size_t written = 0;
+  try {
+    write_utf8_lf(utf16, out.data() + old_size, written);
+  } catch (const InvalidUtf16&) {
+    out.resize(old_size + written);
+    throw;
+  }
+  out.resize(old_size + written);
 }
 
 std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t max_bytes) {
