@@ -22,6 +22,7 @@
 #include "engine/random_source.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
+#include "engine/utf8_scramble.hpp"
 
 #ifndef TEXTQUIRL_VERSION
 #error "TEXTQUIRL_VERSION must be defined by the build"
@@ -275,6 +276,24 @@ class Scratch {
   std::size_t size_ = 0;
 };
 
+// The UTF-16 units of `utf8`, text without characters of four bytes, each
+// LF counted as CR LF: utf16_units_crlf("\xC3\xA4\n") == 3. In blocks of
+// plain byte operations that the compiler vectorises.
+std::size_t utf16_units_crlf(std::string_view utf8) {
+  constexpr std::size_t kBlock = 64;  // at most 2 * kBlock units: they fit a byte
+  std::size_t units = 0;
+  for (std::size_t base = 0; base < utf8.size(); base += kBlock) {
+    const std::size_t m = std::min(kBlock, utf8.size() - base);
+    std::uint8_t block = 0;
+    for (std::size_t j = 0; j < m; ++j) {
+      const auto byte = static_cast<std::uint8_t>(utf8[base + j]);
+      block = static_cast<std::uint8_t>(block + ((byte & 0xC0) != 0x80) + (byte == '\n'));
+    }
+    units += block;
+  }
+  return units;
+}
+
 // How the text is scrambled: as one text, or (per_line) each line a record
 // with a generator of its own, keyed by its number.
 struct Settings {
@@ -282,6 +301,9 @@ struct Settings {
   ScrambleOptions options;
   bool per_line = false;
   std::uint64_t first_line = 1;
+  // Lines of work of one piece may go the UTF-8 road (engine/utf8_scramble.hpp),
+  // which does the classic scramble with the default options as one text.
+  bool utf8_road = false;
 };
 
 // Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
@@ -372,6 +394,8 @@ class Pipeline {
       encode(stage, stage.scrambled.size());
       wait_for_turn(line);
       write(stage, stage.scrambled.size());
+    } else if (end - begin == 1 && settings_.utf8_road && utf8_road_takes(cutting_.pieces[begin])) {
+      scramble_utf8_line(line, cutting_.pieces[begin], stage);
     } else if (end - begin == 1) {  // the common case: decode and count, then the rest
       decode(begin, false, stage);
       const std::size_t draws = count_draws(stage.decoded, settings_.options);
@@ -411,6 +435,20 @@ class Pipeline {
       publish_draws(line, (settings_.per_line ? stage.record : stage.random.drawn()) - before);
     }
     end_turn();
+  }
+
+  // A line of work of one piece on the UTF-8 road: count, scramble, write.
+  void scramble_utf8_line(std::size_t line, std::string_view piece, Stage& stage) {
+    const std::size_t draws = count_draws_utf8(piece);
+    publish_draws(line, draws);
+    const std::uint64_t before = stage.random.drawn();
+    char* const begin = stage.encode_room.room(2 * piece.size());
+    const char* const end = scramble_utf8(piece, stage.random, begin);
+    if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+    stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
+    stage.bad_unit = kNone;
+    wait_for_turn(line);
+    write(stage, utf16_units_crlf(stage.encoded));
   }
 
   // Per line: the generator of record number stage.record.
@@ -584,6 +622,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   settings.options = std::move(options.scramble);
   settings.per_line = options.per_line;
   settings.first_line = options.first_line;
+  settings.utf8_road = !settings.per_line && is_classic_default(settings.options);
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
   validate(settings.options);  // the parser has checked each value
 
