@@ -1,6 +1,8 @@
 #include "engine/utf8_scramble.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +11,10 @@
 #include "engine/internal/shuffle.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_shuffler.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The same scan as the classic PieceScrambler (scramble.cpp), over the
 // characters of UTF-8 of at most two bytes each. Such a character is one
@@ -187,23 +193,168 @@ class Writer {
   std::u16string units_, shuffled_;
 };
 
-// Counts the draws of the words as WordShuffler takes them.
-class Counter {
+// Of 64 bytes (fewer at the end of a text, the rest counting as spaces):
+// bit j of `plain` set where byte j is one of kPlainBytes, of `spaces`
+// where it is a space, of `continuations` where it continues a character.
+struct ByteMasks {
+  std::uint64_t plain = 0, spaces = 0, continuations = 0;
+};
+ByteMasks byte_masks(const std::uint8_t* p, std::size_t m) {
+  ByteMasks masks;
+#if defined(__SSE2__)
+  if (m == 64) {
+    // first <= x <= last, unsigned, per byte
+    const auto in_range = [](__m128i x, std::uint8_t first, std::uint8_t last) {
+      const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first)));
+      return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), _mm_setzero_si128());
+    };
+    for (unsigned j = 0; j < 64; j += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+      const __m128i continuation = in_range(x, 0x80, 0xBF);
+      const __m128i plain = _mm_or_si128(
+          _mm_or_si128(_mm_or_si128(in_range(x, 'A', 'Z'), in_range(x, 'a', 'z')), in_range(x, '0', '9')),
+          _mm_or_si128(continuation, in_range(x, 0xC3, 0xC8)));
+      const auto bits = [](__m128i v) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))}; };
+      masks.plain |= bits(plain) << j;
+      masks.spaces |= bits(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))) << j;
+      masks.continuations |= bits(continuation) << j;
+    }
+    return masks;
+  }
+#endif
+  for (std::size_t j = 0; j < m; ++j) {
+    masks.plain |= std::uint64_t{kPlainBytes[p[j]]} << j;
+    masks.spaces |= std::uint64_t{p[j] == ' '} << j;
+    masks.continuations |= std::uint64_t{(p[j] & 0xC0) == 0x80} << j;
+  }
+  if (m < 64) masks.spaces |= ~std::uint64_t{0} << m;
+  return masks;
+}
+
+// count_draws_utf8 64 bytes at a time: a bit mask of the bytes that belong
+// to words, from kPlainBytes at once and from the unit table for the rest;
+// a word is a run of set bits, its characters the bytes in it that continue
+// none. Only words with a joining character are decoded and cut into
+// characters one by one.
+class BlockCounter {
  public:
-  void line_break() {}
-  void mark(std::string_view, bool) {}
-  void word(std::string_view bytes, std::size_t units, bool simple) {
-    std::size_t characters = units;
-    if (!simple && units > 3) {
-      decode(bytes, units_);
+  explicit BlockCounter(std::string_view text) : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())) {}
+
+  std::size_t count() {
+    const std::size_t n = text_.size();
+    for (std::size_t base = 0; base < n; base += 64) {
+      const std::size_t m = std::min<std::size_t>(64, n - base);
+      const ByteMasks masks = byte_masks(p_ + base, m);
+      std::uint64_t words = masks.plain, joins = 0;
+      // The second byte of a character whose lead ended the last block.
+      if (second_of_last_ >= 0) {
+        words = (words & ~std::uint64_t{1}) | std::uint64_t(second_of_last_);
+        second_of_last_ = -1;
+      }
+      std::uint64_t others = ~(masks.plain | masks.spaces);
+      if (m < 64) others &= (std::uint64_t{1} << m) - 1;
+      for (; others != 0; others &= others - 1) {
+        const auto j = static_cast<unsigned>(std::countr_zero(others));
+        const std::uint8_t lead = p_[base + j];
+        if (lead == '\n') continue;  // a line break: in no word
+        std::size_t length = 0;
+        const std::uint8_t t = table_[unit_at(p_, base + j, length)];
+        const std::uint64_t word = (t & kClassBits) == kWordUnit;
+        words |= word << j;
+        joins |= std::uint64_t{(t & kJoins) != 0} << j;
+        if (length == 2) {  // its second byte, a plain one, is in a word only with it
+          if (j == 63) {
+            second_of_last_ = static_cast<int>(word);
+          } else {
+            words = (words & ~(std::uint64_t{1} << (j + 1))) | (word << (j + 1));
+          }
+        }
+      }
+      const bool goes_on = base + m < n && continues_word(base + m);
+      add_runs(base, words, joins, ~masks.continuations, goes_on);
+    }
+    return draws_;
+  }
+
+ private:
+  // Whether the byte at i (which starts a block) is in the word the last
+  // block ends with, if it ends with one.
+  bool continues_word(std::size_t i) const {
+    const std::uint8_t b = p_[i];
+    if (kPlainBytes[b]) {
+      // A continuation byte goes with its lead, which ends the last block.
+      if ((b & 0xC0) != 0x80) return true;
+      std::size_t length = 0;
+      return (table_[unit_at(p_, i - 1, length)] & kClassBits) == kWordUnit;
+    }
+    if (b == '\n' || b == ' ') return false;
+    std::size_t length = 0;
+    return (table_[unit_at(p_, i, length)] & kClassBits) == kWordUnit;
+  }
+
+  // The runs of set bits in `words` (bytes base .. base + 63), the first one
+  // going on from the last block when a word was open there, the last one
+  // going on into the next block when `goes_on`.
+  void add_runs(std::size_t base, std::uint64_t words, std::uint64_t joins, std::uint64_t starts_of_characters,
+                bool goes_on) {
+    std::uint64_t starts = words & ~((words << 1) | std::uint64_t{open_});
+    std::uint64_t ends = words & ~(words >> 1);
+    if (goes_on) ends &= ~(std::uint64_t{1} << 63);
+    for (; ends != 0; ends &= ends - 1) {
+      const auto last = static_cast<unsigned>(std::countr_zero(ends));
+      unsigned first = 0;
+      if (!open_) {
+        first = static_cast<unsigned>(std::countr_zero(starts));
+        starts &= starts - 1;
+        start_ = base + first;
+        characters_ = 0;
+      }
+      const std::uint64_t span = (~std::uint64_t{0} >> (63 - last)) & (~std::uint64_t{0} << first);
+      characters_ += characters_in(span, starts_of_characters);
+      end_word(base + last + 1, joined_ || (joins & span) != 0);
+    }
+    if (starts != 0) {
+      const auto first = static_cast<unsigned>(std::countr_zero(starts));
+      const std::uint64_t span = ~std::uint64_t{0} << first;
+      open_ = true;
+      start_ = base + first;
+      characters_ = characters_in(span, starts_of_characters);
+      joined_ = (joins & span) != 0;
+    } else if (open_) {
+      characters_ += characters_in(~std::uint64_t{0}, starts_of_characters);
+      joined_ = joined_ || joins != 0;
+    }
+  }
+
+  // The characters that start in `span`, a run of set bits: its bytes
+  // when none continues a character (most words: without a popcount, which
+  // is a call on plain x86-64).
+  static std::size_t characters_in(std::uint64_t span, std::uint64_t starts_of_characters) {
+    if ((span & ~starts_of_characters) == 0) return static_cast<std::size_t>(64 - std::countl_zero(span) - std::countr_zero(span));
+    return static_cast<std::size_t>(std::popcount(span & starts_of_characters));
+  }
+
+  void end_word(std::size_t end, bool joined) {
+    std::size_t characters = characters_;
+    if (joined && characters > 3) {
+      decode(text_.substr(start_, end - start_), units_);
       internal::split_graphemes_by_rules(units_, bounds_);
       characters = bounds_.size() - 1;
     }
-    draws += characters > 3 ? characters - 2 : 0;
+    draws_ += characters > 3 ? characters - 2 : 0;
+    open_ = false;
+    joined_ = false;
   }
-  std::size_t draws = 0;
 
- private:
+  std::string_view text_;
+  const std::uint8_t* p_;
+  const UnitTable& table_ = internal::unit_table();
+  int second_of_last_ = -1;  // 0 or 1: the word bit of the next block's first byte
+  bool open_ = false;        // a word runs on from the last block
+  bool joined_ = false;      // ... and has joining characters there
+  std::size_t start_ = 0;    // where the open word starts
+  std::size_t characters_ = 0;  // ... and its characters so far
+  std::size_t draws_ = 0;
   std::u16string units_;
   std::vector<std::uint32_t> bounds_;
 };
@@ -231,10 +382,6 @@ char* scramble_utf8(std::string_view text, DefaultRandom& random, char* to) {
   return writer.end();
 }
 
-std::size_t count_draws_utf8(std::string_view text) {
-  Counter counter;
-  scan(text, counter);
-  return counter.draws;
-}
+std::size_t count_draws_utf8(std::string_view text) { return BlockCounter(text).count(); }
 
 }  // namespace textquirl
