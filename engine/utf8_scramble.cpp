@@ -113,11 +113,19 @@ void scan(std::string_view text, Sink& sink) {
 }
 
 // The units of `word` (characters below U+0800) into `units`.
+// Without a branch per character, which would go wrong at every umlaut.
 void decode(std::string_view word, std::u16string& units) {
   if (units.size() < word.size()) units.resize(word.size());
   const auto* p = reinterpret_cast<const std::uint8_t*>(word.data());
+  const std::size_t n = word.size();
   std::size_t count = 0;
-  for (std::size_t i = 0, length = 0; i < word.size(); i += length) units[count++] = unit_at(p, i, length);
+  for (std::size_t i = 0; i < n;) {
+    const unsigned lead = p[i];
+    const unsigned next = i + 1 < n ? p[i + 1] : 0;
+    const bool two = lead >= 0x80;
+    units[count++] = static_cast<char16_t>(two ? ((lead & 0x1F) << 6) | (next & 0x3F) : lead);
+    i += 1 + static_cast<std::size_t>(two);
+  }
   units.resize(count);
 }
 
@@ -157,12 +165,29 @@ class Writer {
       *to++ = bytes.back();
       to_ = to;
     } else if (simple) {
-      decode(bytes, units_);
-      const std::u16string_view middle = std::u16string_view(units_).substr(1, units_.size() - 2);
-      char* to = put_unit(units_.front(), to_);
-      internal::shuffle_values(middle.size(), random_, [&](std::size_t i) { return middle[i]; },
-                               [&](char16_t c) { to = put_unit(c, to); });
-      to_ = put_unit(units_.back(), to);
+      // The inner characters as they are, each one's bytes packed into 16
+      // bits (a second byte of another character where it has one only);
+      // written two bytes at a time, the cursor moving by the character's
+      // length: no branch on it, which would go wrong at every umlaut. The
+      // last character covers the byte written too many.
+      const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+      const std::size_t n = bytes.size();
+      const std::size_t first_end = 1 + static_cast<std::size_t>(p[0] >= 0x80);
+      const std::size_t last_start = n - 1 - static_cast<std::size_t>((p[n - 1] & 0xC0) == 0x80);
+      if (packed_.size() < units) packed_.resize(units);
+      std::size_t count = 0;
+      for (std::size_t i = first_end; i < last_start; i += 1 + static_cast<std::size_t>(p[i] >= 0x80)) {
+        packed_[count++] = static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8));
+      }
+      char* to = to_;
+      for (std::size_t i = 0; i < first_end; ++i) *to++ = static_cast<char>(p[i]);
+      internal::shuffle_values(count, random_, [&](std::size_t i) { return packed_[i]; }, [&](std::uint16_t c) {
+        to[0] = static_cast<char>(c & 0xFF);
+        to[1] = static_cast<char>(c >> 8);
+        to += 1 + static_cast<std::size_t>((c & 0x80) != 0);
+      });
+      for (std::size_t i = last_start; i < n; ++i) *to++ = static_cast<char>(p[i]);
+      to_ = to;
     } else {  // characters of several units: the UTF-16 road's own shuffle
       decode(bytes, units_);
       shuffled_.clear();
@@ -191,6 +216,7 @@ class Writer {
   bool after_opening_ = false;  // the last token was "(" or "["
   bool after_line_ = false;     // the output ends with a line break
   std::u16string units_, shuffled_;
+  std::vector<std::uint16_t> packed_;
 };
 
 // Of 64 bytes (fewer at the end of a text, the rest counting as spaces):
@@ -326,12 +352,15 @@ class BlockCounter {
     }
   }
 
-  // The characters that start in `span`, a run of set bits: its bytes
-  // when none continues a character (most words: without a popcount, which
-  // is a call on plain x86-64).
+  // The characters that start in `span`: without a branch, which would
+  // go wrong at every word with an umlaut, and without std::popcount, a
+  // call on plain x86-64.
   static std::size_t characters_in(std::uint64_t span, std::uint64_t starts_of_characters) {
-    if ((span & ~starts_of_characters) == 0) return static_cast<std::size_t>(64 - std::countl_zero(span) - std::countr_zero(span));
-    return static_cast<std::size_t>(std::popcount(span & starts_of_characters));
+    std::uint64_t x = span & starts_of_characters;
+    x = x - ((x >> 1) & 0x5555555555555555);
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<std::size_t>((x * 0x0101010101010101) >> 56);
   }
 
   void end_word(std::size_t end, bool joined) {
