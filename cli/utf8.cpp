@@ -172,14 +172,11 @@ void check_utf8(std::string_view utf8) {
 
 namespace {
 
-// append_utf16_crlf, and with `kToCrlf` false the same without touching line breaks.
+// write_utf16_crlf, and with `kToCrlf` false the same without touching line breaks.
 template <bool kToCrlf>
-void append_utf16(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+char16_t* write_utf16(std::string_view valid_utf8, bool after_cr, char16_t* to) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
   const std::size_t n = valid_utf8.size();
-  const std::size_t old_size = out.size();
-  out.resize(old_size + 2 * n);  // at most two units per byte (LF -> CR LF)
-  char16_t* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
     copy_plain_blocks(in, n, i, to, widen_block);  // up to the first LF or non-ASCII byte
@@ -203,13 +200,20 @@ void append_utf16(std::string_view valid_utf8, bool after_cr, std::u16string& ou
       i += 4;
     }
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  return to;
 }
 
 }  // namespace
 
+char16_t* write_utf16_crlf(std::string_view valid_utf8, bool after_cr, char16_t* to) {
+  return write_utf16<true>(valid_utf8, after_cr, to);
+}
+
 void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
-  append_utf16<true>(valid_utf8, after_cr, out);
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 2 * valid_utf8.size());  // at most two units per byte (LF -> CR LF)
+  const char16_t* end = write_utf16_crlf(valid_utf8, after_cr, out.data() + old_size);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::u16string decode_utf8_lossy(std::string_view utf8) {
@@ -221,19 +225,20 @@ std::u16string decode_utf8_lossy(std::string_view utf8) {
     } catch (const InvalidUtf8& error) {
       valid = error.offset();
     }
-    append_utf16<false>(utf8.substr(0, valid), false, out);
+    const std::size_t old_size = out.size();
+    out.resize(old_size + valid);  // at most one unit per byte without line-break changes
+    const char16_t* end = write_utf16<false>(utf8.substr(0, valid), false, out.data() + old_size);
+    out.resize(static_cast<std::size_t>(end - out.data()));
     if (valid == utf8.size()) return out;
     out += u'\uFFFD';
     utf8.remove_prefix(valid + 1);
   }
 }
 
-void append_utf8_lf(std::u16string_view utf16, std::string& out) {
+char* write_utf8_lf(std::u16string_view utf16, char* to, std::size_t& written) {
+  const char* const begin = to;
   const char16_t* in = utf16.data();
   const std::size_t n = utf16.size();
-  const std::size_t old_size = out.size();
-  out.resize(old_size + 3 * n);  // a pair takes 4 bytes, every other unit at most 3
-  char* to = out.data() + old_size;
   std::size_t i = 0;
   while (i < n) {
     copy_plain_blocks(in, n, i, to, narrow_block);  // up to the first CR or non-ASCII unit
@@ -259,11 +264,25 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
       *to++ = static_cast<char>(0x80 | (code & 0x3F));
       i += 2;
     } else {
-      out.resize(static_cast<std::size_t>(to - out.data()));
+      written = static_cast<std::size_t>(to - begin);
       throw InvalidUtf16(i);
     }
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  written = static_cast<std::size_t>(to - begin);
+  return to;
+}
+
+void append_utf8_lf(std::u16string_view utf16, std::string& out) {
+  const std::size_t old_size = out.size();
+  out.resize(old_size + 3 * utf16.size());  // a pair takes 4 bytes, every other unit at most 3
+  std::size_t written = 0;
+  try {
+    write_utf8_lf(utf16, out.data() + old_size, written);
+  } catch (const InvalidUtf16&) {
+    out.resize(old_size + written);
+    throw;
+  }
+  out.resize(old_size + written);
 }
 
 // The cut is moved back to the start of a sequence so that no valid sequence
