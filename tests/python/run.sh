@@ -26,7 +26,8 @@ sys.exit(f"missing from {sys.argv[1]}: {missing}" if missing else 0)
 EOF_PY
 
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
-"$work/venv/bin/pip" install --no-index --quiet "$wheel"
+# --ignore-installed: a textquirl of Debian's (python3-textquirl) must not stand in for the wheel
+"$work/venv/bin/pip" install --no-index --quiet --ignore-installed --no-deps "$wheel"
 cd "$work"  # not the checkout, so that only the installed package can be imported
 "$work/venv/bin/python" -c 'import sys, textquirl; sys.exit(0 if textquirl.__file__.startswith(sys.prefix) else f"textquirl imported from {textquirl.__file__}")'
 # pytest's exit status 5 (no tests collected) fails this script like any other.
