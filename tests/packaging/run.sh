@@ -5,7 +5,7 @@
 set -u
 cd "$(dirname "$0")/../.."
 cli=$PWD/build/bin/textquirl-cli
-version=$("$cli" --version | cut -d' ' -f2)
+version=$("$cli" --version | head -n1 | cut -d' ' -f2)
 artefacts=$PWD/build-package/artifacts
 mkdir -p "$artefacts"
 passed=0 failed=0 skipped=0
