@@ -3,7 +3,8 @@
 # lintian on both .debs (no error, no warning; every tag is printed, info and
 # pedantic ones included), desktop-file-validate on the menu entry and
 # `appstreamcli validate-tree --no-net --pedantic` on the window's package
-# (metainfo with its desktop entry and icons), both as they are in the .deb;
+# (metainfo with its desktop entry and icons), both as they are in the .deb,
+# English with German translations and a screenshot;
 # SHA256SUMS; that the filter's package needs nothing but the C and C++
 # runtime; and that the icons are still made from their one drawing.
 # Usage: lint.sh <dir with the .debs and SHA256SUMS>
@@ -30,6 +31,12 @@ dpkg-deb -x "$dist"/textquirl_*.deb "$root"
 desktop=$(find "$root/usr/share/applications" -name '*.desktop')
 desktop-file-validate "$desktop" || fail "desktop-file-validate: $desktop"
 echo "desktop-file-validate $(basename "$desktop"): no message"
+# English first, as menus and software centres fall back to it, German beside it
+grep -q '^Comment=[A-Z][a-z]* [a-z]' "$desktop" && grep -q '^Comment\[de\]=' "$desktop" ||
+  fail "the menu entry's comment should be English with a German translation"
+metainfo=$(find "$root/usr/share/metainfo" -name '*.metainfo.xml')
+grep -q '<summary xml:lang="de">' "$metainfo" && grep -q '<screenshot type="default">' "$metainfo" ||
+  fail "the metainfo lacks the German summary or the screenshot"
 appstreamcli validate-tree --no-net --pedantic "$root" | sed 's/^/appstreamcli: /'
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "appstreamcli validate-tree"
 
