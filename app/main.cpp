@@ -11,10 +11,10 @@
 #include <QPointer>
 #include <QtGlobal>
 
-#include "ui/desktop_session.hpp"
-#include "ui/main_window.hpp"
 #include "ui/product_info.hpp"
-#include "ui/qt_text.hpp"
+#include "ui/qt/desktop_session.hpp"
+#include "ui/qt/main_window.hpp"
+#include "ui/qt/qt_text.hpp"
 
 namespace {
 

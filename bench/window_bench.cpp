@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "german_text.hpp"
-#include "ui/main_window.hpp"
-#include "ui/qt_text.hpp"
+#include "ui/qt/main_window.hpp"
+#include "ui/qt/qt_text.hpp"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -21,10 +22,8 @@
 #include "engine/random_source.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
-
-#ifndef TEXTQUIRL_VERSION
-#error "TEXTQUIRL_VERSION must be defined by the build"
-#endif
+#include "engine/utf8_scramble.hpp"
+#include "textquirl/product_config.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -260,6 +259,45 @@ Cutting cut(const std::vector<CheckedInput>& inputs, std::size_t piece_bytes) {
   return cutting;
 }
 
+// Memory for a piece's conversion, reused piece after piece: it grows to
+// the largest request and is never cleared, so that a piece costs no more
+// than the writing of its units.
+//   Scratch<char> s; char* p = s.room(8);  // 8 bytes at p, their values unset
+template <class T>
+class Scratch {
+ public:
+  T* room(std::size_t size) {
+    if (size > size_) {
+      data_.reset();  // the old block goes before the new one comes
+      data_.reset(new T[size]);
+      size_ = size;
+    }
+    return data_.get();
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0;
+};
+
+// The UTF-16 units of `utf8`, text without characters of four bytes, each
+// LF counted as CR LF: utf16_units_crlf("\xC3\xA4\n") == 3. In blocks of
+// plain byte operations that the compiler vectorises.
+std::size_t utf16_units_crlf(std::string_view utf8) {
+  constexpr std::size_t kBlock = 64;  // at most 2 * kBlock units: they fit a byte
+  std::size_t units = 0;
+  for (std::size_t base = 0; base < utf8.size(); base += kBlock) {
+    const std::size_t m = std::min(kBlock, utf8.size() - base);
+    std::uint8_t block = 0;
+    for (std::size_t j = 0; j < m; ++j) {
+      const auto byte = static_cast<std::uint8_t>(utf8[base + j]);
+      block = static_cast<std::uint8_t>(block + ((byte & 0xC0) != 0x80) + (byte == '\n'));
+    }
+    units += block;
+  }
+  return units;
+}
+
 // How the text is scrambled: as one text, or (per_line) each line a record
 // with a generator of its own, keyed by its number.
 struct Settings {
@@ -267,6 +305,9 @@ struct Settings {
   ScrambleOptions options;
   bool per_line = false;
   std::uint64_t first_line = 1;
+  // Lines of work of one piece may go the UTF-8 road (engine/utf8_scramble.hpp),
+  // which does the classic scramble with the default options as one text.
+  bool utf8_road = false;
 };
 
 // Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
@@ -315,8 +356,11 @@ class Pipeline {
     Scrambler scrambler;
     std::uint64_t record;        // per line: the current record's number
     bool record_open = false;    // per line: some of the current record went to the scrambler
-    std::u16string decoded, scrambled;
-    std::string encoded;
+    Scratch<char16_t> decode_room;
+    Scratch<char> encode_room;
+    std::u16string_view decoded;  // in decode_room
+    std::u16string scrambled;
+    std::string_view encoded;     // in encode_room
     std::size_t bad_unit = kNone;  // where `encoded` stopped at an unpaired surrogate
   };
 
@@ -346,7 +390,7 @@ class Pipeline {
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
     if (end - begin == 1 && settings_.per_line) {  // the records of one piece
-      decode(begin, stage);
+      decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
       publish_draws(line, static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')));
       stage.scrambled.clear();
@@ -354,8 +398,10 @@ class Pipeline {
       encode(stage, stage.scrambled.size());
       wait_for_turn(line);
       write(stage, stage.scrambled.size());
+    } else if (end - begin == 1 && settings_.utf8_road && utf8_road_takes(cutting_.pieces[begin])) {
+      scramble_utf8_line(line, cutting_.pieces[begin], stage);
     } else if (end - begin == 1) {  // the common case: decode and count, then the rest
-      decode(begin, stage);
+      decode(begin, false, stage);
       const std::size_t draws = count_draws(stage.decoded, settings_.options);
       publish_draws(line, draws);
       const std::uint64_t before = stage.random.drawn();
@@ -371,17 +417,12 @@ class Pipeline {
       std::size_t kept = 0;  // units at the end of `scrambled` that the next piece may complete
       bool held_cr = false;  // per line: a CR that ended the last piece, not yet given to a record
       for (std::size_t k = begin; k < end; ++k) {
-        if (held_cr) {
-          stage.decoded.assign(1, u'\r');
-          append_utf16_crlf(cutting_.pieces[k], true, stage.decoded);
-        } else {
-          decode(k, stage);
-        }
+        decode(k, held_cr, stage);
         stage.scrambled.erase(0, stage.scrambled.size() - kept);
         if (settings_.per_line) {
           // A CR at the end may start a line break with the next piece's LF.
           held_cr = k + 1 < end && !stage.decoded.empty() && stage.decoded.back() == u'\r';
-          const std::u16string_view ready = std::u16string_view(stage.decoded).substr(0, stage.decoded.size() - held_cr);
+          const std::u16string_view ready = stage.decoded.substr(0, stage.decoded.size() - held_cr);
           scramble_records(ready, k + 1 == end, stage);
         } else if (k + 1 < end) {
           stage.scrambler.push(stage.decoded, stage.scrambled);
@@ -398,6 +439,20 @@ class Pipeline {
       publish_draws(line, (settings_.per_line ? stage.record : stage.random.drawn()) - before);
     }
     end_turn();
+  }
+
+  // A line of work of one piece on the UTF-8 road: count, scramble, write.
+  void scramble_utf8_line(std::size_t line, std::string_view piece, Stage& stage) {
+    const std::size_t draws = count_draws_utf8(piece);
+    publish_draws(line, draws);
+    const std::uint64_t before = stage.random.drawn();
+    char* const begin = stage.encode_room.room(2 * piece.size());
+    const char* const end = scramble_utf8(piece, stage.random, begin);
+    if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+    stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
+    stage.bad_unit = kNone;
+    wait_for_turn(line);
+    write(stage, utf16_units_crlf(stage.encoded));
   }
 
   // Per line: the generator of record number stage.record.
@@ -433,23 +488,31 @@ class Pipeline {
     }
   }
 
-  void decode(std::size_t k, Stage& stage) {
+  // Decodes piece k into stage.decoded, after a CR held back from the
+  // last piece if `held_cr`.
+  void decode(std::size_t k, bool held_cr, Stage& stage) {
     const std::vector<std::string_view>& pieces = cutting_.pieces;
-    stage.decoded.clear();
-    append_utf16_crlf(pieces[k], k > 0 && pieces[k - 1].back() == '\r', stage.decoded);
+    const std::string_view piece = pieces[k];
+    char16_t* const begin = stage.decode_room.room(2 * piece.size() + 1);
+    char16_t* to = begin;
+    if (held_cr) *to++ = u'\r';
+    const char16_t* const end = write_utf16_crlf(piece, k > 0 && pieces[k - 1].back() == '\r', to);
+    stage.decoded = std::u16string_view(begin, static_cast<std::size_t>(end - begin));
   }
 
   // Encodes units [0, ready) of stage.scrambled. An unpaired surrogate is
   // reported at its place in the whole result, once the turn says where
   // this part begins; nothing of the part is written.
   static void encode(Stage& stage, std::size_t ready) {
-    stage.encoded.clear();
+    char* const to = stage.encode_room.room(3 * ready);
+    std::size_t written = 0;
     try {
-      append_utf8_lf(std::u16string_view(stage.scrambled).substr(0, ready), stage.encoded);
+      write_utf8_lf(std::u16string_view(stage.scrambled).substr(0, ready), to, written);
       stage.bad_unit = kNone;
     } catch (const InvalidUtf16& error) {
       stage.bad_unit = error.offset();
     }
+    stage.encoded = std::string_view(to, written);
   }
 
   // Writes stage.encoded, the encoding of `units` units; the caller has the turn.
@@ -553,7 +616,9 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
     return 0;
   }
   if (options.version) {
-    write_or_fail(io, "textquirl-cli " TEXTQUIRL_VERSION "\n" TEXTQUIRL_COPYRIGHT_LINE "\nLizenz: " TEXTQUIRL_LICENCE "\n");
+    write_or_fail(io, "textquirl-cli " + std::string(product::config::kVersion) + "\n" +
+                          std::string(product::config::kCopyrightUtf8) + "\nLizenz: " +
+                          std::string(product::config::kLicence) + "\n");
     return 0;
   }
   if (options.inputs.empty()) options.inputs.emplace_back("-");
@@ -563,6 +628,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   settings.options = std::move(options.scramble);
   settings.per_line = options.per_line;
   settings.first_line = options.first_line;
+  settings.utf8_road = !settings.per_line && is_classic_default(settings.options);
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
   validate(settings.options);  // the parser has checked each value
 

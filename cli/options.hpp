@@ -45,9 +45,12 @@ std::string quoted(std::string_view text);
 // --min-length, --rate and --first-line win; --keep and --keep-file add up.
 // Throws UsageError for an unknown option, a missing or bad value (naming the
 // option and what it allows), or --first-line without --per-line.
-//   parse_options({"--seed=7", "a.txt", "--", "-x"}) -> seed 7, inputs {"a.txt", "-x"}
-//   parse_options({"-o", "a.txt", "a.txt"}) -> output "a.txt", inputs {"a.txt"}
-//   parse_options({"--rate", "0,5", "--keep=Hund,Katze"}) -> rate 0.5, keep {u"Hund", u"Katze"}
+//   const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
+//   parse_options(args).seed == 7;  parse_options(args).inputs == std::vector<std::string>{"a.txt", "-x"}
+//   parse_options(std::vector<std::string_view>{"-o", "a.txt", "a.txt"}).output == "a.txt"
+//   const std::vector<std::string_view> rate = {"--rate", "0,5", "--keep=Hund,Katze"};
+//   parse_options(rate).scramble.rate == 0.5;
+//   parse_options(rate).scramble.keep == std::vector<std::u16string>{u"Hund", u"Katze"}
 Options parse_options(std::span<const std::string_view> args);
 
 }  // namespace textquirl::cli

@@ -47,20 +47,50 @@ std::string too_large(std::string_view input, std::string_view size, std::uint64
          " Bytes)";
 }
 
+// The bound on one input, computed once from the memory the filter may count
+// on, and the errors for inputs beyond it.
+class InputBound {
+ public:
+  explicit InputBound(std::uint64_t memory)
+      : memory_(memory),
+        limit_(memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
+                           : static_cast<std::size_t>(max_input_bytes(memory))) {}
+
+  // The most bytes an input may have; reading one more shows a stream exceeds it.
+  std::size_t limit() const { return limit_; }
+
+  // The error for `info`, if it is a regular file larger than the bound.
+  IoStatus check_file(const struct stat& info) const {
+    if (!S_ISREG(info.st_mode) || info.st_size <= 0) return {};
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (memory_ == 0 || size <= limit_) return {};
+    return {too_large("Die Datei", with_separators(size), memory_)};
+  }
+
+  // The error for a stream that went on past the bound.
+  IoStatus stream_too_large() const {
+    return {too_large("Die Eingabe", "mehr als " + with_separators(limit_), memory_)};
+  }
+
+ private:
+  std::uint64_t memory_;
+  std::size_t limit_;
+};
+
 // Reads `fd` to its end into `contents`, reserving a regular file's size up
 // front so that the buffer never has to move. Stops with an error once the
-// input is known to exceed what fits in `memory` bytes.
-IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
+// input is known to exceed the bound.
+IoStatus read_all(int fd, std::string& contents, const InputBound& bound) {
   contents.clear();
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (!fits_in_memory(size, memory)) return {too_large("Die Datei", with_separators(size), memory)};
-    contents.reserve(static_cast<std::size_t>(size) + 1);  // + 1: room to see the end
+  if (fstat(fd, &info) == 0) {
+    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+      contents.reserve(static_cast<std::size_t>(info.st_size) + 1);  // + 1: room to see the end
+    }
   }
   // Largest size that fits; one byte more is read to see it exceeded.
-  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
-                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+  const std::size_t limit = bound.limit();
   // Each read asks for twice what the last one brought (a pipe brings 64 KiB
   // at a time), since resize() clears the bytes it asks for.
   std::size_t step = kReadBlock;
@@ -68,7 +98,7 @@ IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
     const std::size_t have = contents.size();
     if (have > limit) {
       contents = std::string();
-      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+      return bound.stream_too_large();
     }
     const std::size_t room =
         contents.capacity() > have ? contents.capacity() - have : std::max(kReadBlock, have);
@@ -98,15 +128,13 @@ std::size_t in_huge_pages(std::size_t bytes) {
 // instead of copying bytes, and pages not yet read into cost nothing, so
 // the peak stays at about the input's size. `expected` (the size of a
 // regular file, else 0) sizes the first mapping.
-IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory, std::size_t expected = 0) {
+IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound, std::size_t expected = 0) {
   contents = InputBytes();
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-      !fits_in_memory(static_cast<std::uint64_t>(info.st_size), memory)) {
-    return {too_large("Die Datei", with_separators(static_cast<std::uint64_t>(info.st_size)), memory)};
+  if (fstat(fd, &info) == 0) {
+    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
   }
-  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
-                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+  const std::size_t limit = bound.limit();
   char* data = nullptr;
   std::size_t capacity = 0;
   std::size_t have = 0;
@@ -116,7 +144,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory, std
   for (;;) {
     if (have > limit) {
       release();
-      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+      return bound.stream_too_large();
     }
     if (have == capacity) {
       // A regular file's size + 1, to see its end without growing.
@@ -170,9 +198,9 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory, std
 
 }  // namespace
 
-bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes) {
-  if (memory_bytes == 0) return true;  // unknown: let the allocation decide
-  return input_bytes <= memory_bytes / kMemoryPerInputByte;
+std::uint64_t max_input_bytes(std::uint64_t memory_bytes) {
+  if (memory_bytes == 0) return std::numeric_limits<std::uint64_t>::max();  // unknown: let the allocation decide
+  return memory_bytes / kMemoryPerInputByte;
 }
 
 std::string system_error_text(int errnum) {
@@ -253,12 +281,8 @@ std::uint64_t available_memory(const std::string& cgroup_root, const std::string
 
 PosixIo::PosixIo() : memory_bytes_(available_memory()) {}
 
-IoStatus PosixIo::read_stdin(std::string& contents) {
-  return read_all(STDIN_FILENO, contents, memory_bytes_);
-}
-
 IoStatus PosixIo::map_stdin(InputBytes& contents) {
-  return read_all_mapped(STDIN_FILENO, contents, memory_bytes_);
+  return read_all_mapped(STDIN_FILENO, contents, InputBound(memory_bytes_));
 }
 
 namespace {
@@ -297,13 +321,6 @@ class FileCloser {
 
 }  // namespace
 
-IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
-  int fd = -1;
-  if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
-  const FileCloser closer(fd);
-  return read_all(fd, contents, memory_bytes_);
-}
-
 IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
   contents = InputBytes();
   int fd = -1;
@@ -312,14 +329,13 @@ IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
   struct stat before {};
   const bool regular = fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
   const auto size = regular ? static_cast<std::uint64_t>(before.st_size) : 0;
+  const InputBound bound(memory_bytes_);
   IoStatus status;
   if (size >= kMapAtLeast) {
-    if (!fits_in_memory(size, memory_bytes_)) {
-      return {too_large("Die Datei", with_separators(size), memory_bytes_)};
-    }
-    status = read_all_mapped(fd, contents, memory_bytes_, static_cast<std::size_t>(size));
+    if (status = bound.check_file(before); !status.ok()) return status;
+    status = read_all_mapped(fd, contents, bound, static_cast<std::size_t>(size));
   } else {
-    status = read_all(fd, contents.read, memory_bytes_);
+    status = read_all(fd, contents.read, bound);
   }
   if (status.ok() && regular && changed_since(fd, before)) {
     contents = InputBytes();

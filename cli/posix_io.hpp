@@ -12,20 +12,17 @@ namespace textquirl::cli {
 
 class PosixIo final : public Io {
  public:
-  // Inputs are bounded by what fits in `memory_bytes` (see fits_in_memory);
-  // by default available_memory(), 0 for no bound.
+  // Inputs are bounded by max_input_bytes(`memory_bytes`); by default
+  // available_memory(), 0 for no bound. Reading stops with a "zu groß" error
+  // at the bound, for files and for endless streams alike.
   PosixIo();
   explicit PosixIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
   PosixIo(const PosixIo&) = delete;
   PosixIo& operator=(const PosixIo&) = delete;
 
-  // Reading stops with a "zu groß" error at the bound, for files and for
-  // endless streams alike.
-  IoStatus read_stdin(std::string& contents) override;
   // Reads standard input into an anonymous mapping that mremap() grows in
   // place, so that the input costs about its own size in memory.
   IoStatus map_stdin(InputBytes& contents) override;
-  IoStatus read_file(const std::string& path, std::string& contents) override;
   // Regular files of kMapAtLeast bytes or more are read into an anonymous
   // mapping of their size (in huge pages where the system has them: about
   // as fast as mapping the file itself, which would die by SIGBUS when the
@@ -84,9 +81,10 @@ std::uint64_t cgroup_memory_limit(const std::string& limit_file);
 std::uint64_t available_memory(const std::string& cgroup_root = "/sys/fs/cgroup",
                                const std::string& own_cgroup = "/proc/self/cgroup");
 
-// Whether an input of `input_bytes` bytes can be processed on a machine with
-// `memory_bytes` of physical memory. The filter needs several bytes of
+// The most bytes one input may have where the filter may count on
+// `memory_bytes` of memory (0: unknown, no bound): the filter needs several bytes of
 // memory per input byte (UTF-8, UTF-16 copies, the scrambled result).
-bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes);
+//   max_input_bytes(12'000'000) == 1'000'000
+std::uint64_t max_input_bytes(std::uint64_t memory_bytes);
 
 }  // namespace textquirl::cli

@@ -1,7 +1,8 @@
 // Conversion between the UTF-8 of files and pipes and the UTF-16 text the
 // engine works on, piece by piece as the filter streams. Both directions
 // validate: invalid input is reported with the position of the first bad
-// unit, never silently replaced.
+// unit, never silently replaced (but for decode_utf8_lossy, with which the
+// windows decode exception texts).
 #pragma once
 
 #include <cstddef>
@@ -55,6 +56,19 @@ void check_utf8(std::string_view utf8);
 //   append_utf16_crlf("\n\xC3\xA4\n", true, out) appends u"\nä\r\n"
 void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out);
 
+// Decodes `utf8` of unknown make, each byte that starts no valid sequence
+// replaced by U+FFFD; line breaks stay as they are. For texts shown to the
+// user, such as an exception's what():
+//   decode_utf8_lossy("W\xC3\xB6rt \xFF\n") == u"Wört \uFFFD\n"
+std::u16string decode_utf8_lossy(std::string_view utf8);
+
+// The same into memory of the caller's, with room for 2 * valid_utf8.size()
+// units at `to` (nothing there needs to be set); returns the end of what
+// was written. For buffers that are reused piece after piece, and so are
+// not cleared for every piece.
+//   write_utf16_crlf("a\n", false, to) writes u"a\r\n" and returns to + 3
+char16_t* write_utf16_crlf(std::string_view valid_utf8, bool after_cr, char16_t* to);
+
 // Encodes `utf16` and appends it to `out`, every CR LF turned into LF. A CR
 // that ends `utf16` is written as it is, so callers keep back a CR (and a
 // lead surrogate) that the next piece may complete. Throws InvalidUtf16
@@ -62,6 +76,12 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
 // appended.
 //   append_utf8_lf(u"ä\r\n\r", out) appends "\xC3\xA4\n\r"
 void append_utf8_lf(std::u16string_view utf16, std::string& out);
+
+// The same into memory of the caller's, with room for 3 * utf16.size()
+// bytes at `to`; returns the end of what was written. `written` is set to
+// the number of bytes written, also when InvalidUtf16 is thrown.
+//   write_utf8_lf(u"a\r\n", to, written) writes "a\n", written == 2
+char* write_utf8_lf(std::u16string_view utf16, char* to, std::size_t& written);
 
 // End of the piece of `utf8` that starts at `begin` and holds at most
 // `max_bytes` bytes (at least 4), moved back so that no valid sequence is

@@ -60,3 +60,12 @@ string(APPEND TEXTQUIRL_APP_ID "Textquirl")
 # The class of the Windows program's main window, by which its setup finds a
 # running copy.
 set(TEXTQUIRL_WIN32_WINDOW_CLASS "Textquirl.Form1")
+
+# The same facts as C++ constants (version, host, addresses, id), for every
+# program: the one generated header textquirl/product_config.hpp of the
+# library textquirl::product. Needs TextquirlHeaders.cmake first.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/product_config.hpp.in
+               ${TEXTQUIRL_INCLUDE_DIR}/textquirl/product_config.hpp @ONLY)
+add_library(textquirl_product INTERFACE)
+add_library(textquirl::product ALIAS textquirl_product)
+target_include_directories(textquirl_product INTERFACE $<BUILD_INTERFACE:${TEXTQUIRL_INCLUDE_DIR}>)

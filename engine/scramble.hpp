@@ -19,10 +19,8 @@
 #include <string_view>
 
 #include "engine/error.hpp"
-#include "engine/letter_shuffle.hpp"
 #include "engine/options.hpp"
 #include "engine/random_source.hpp"
-#include "engine/text_primitives.hpp"
 
 namespace textquirl {
 
@@ -45,10 +43,10 @@ std::u16string scramble(std::u16string_view text, RandomSource& random, const Sc
 // (CR LF) scrambles as its two parts do apart, the second part drawing from
 // where the first leaves off, so the parts of a long text may be scrambled
 // side by side:
-//   DefaultRandom first, second;
+//   DefaultRandom first, second, whole;
 //   second.discard(count_draws(u"Hallo Welt\r\n"));
 //   scramble(u"Hallo Welt\r\n", first) + scramble(u"tschüss", second)
-//       == scramble(u"Hallo Welt\r\ntschüss", fresh DefaultRandom)
+//       == scramble(u"Hallo Welt\r\ntschüss", whole)
 std::size_t count_draws(std::u16string_view text, const ScrambleOptions& options = {});
 
 // Scrambles a text given in pieces. Whatever the cuts (inside a word, between

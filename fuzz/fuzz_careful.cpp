@@ -13,10 +13,10 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/reference.hpp"
 #include "engine/scramble.hpp"
 #include "fuzz_common.hpp"
 #include "tests/support/careful_reference.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace {
 

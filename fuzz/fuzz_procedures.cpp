@@ -5,9 +5,9 @@
 #include <string>
 
 #include "engine/letter_shuffle.hpp"
-#include "engine/reference.hpp"
 #include "engine/text_primitives.hpp"
 #include "fuzz_common.hpp"
+#include "tests/support/engine_reference.hpp"
 
 using textquirl::StringArray;
 using textquirl::fuzz::check;

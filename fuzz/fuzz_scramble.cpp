@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/reference.hpp"
 #include "engine/scramble.hpp"
 #include "fuzz_common.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace {
 

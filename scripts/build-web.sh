@@ -11,8 +11,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh web
 
 # The toolchain counts at the first configure only (later ones would warn).
-cmake -S . -B build-web -G Ninja --no-warn-unused-cli --toolchain cmake/wasm32-wasi.cmake \
-  -DCMAKE_BUILD_TYPE=MinSizeRel "$@" >/dev/null
+scripts/quiet.sh cmake -S . -B build-web -G Ninja --no-warn-unused-cli --toolchain cmake/wasm32-wasi.cmake \
+  -DCMAKE_BUILD_TYPE=MinSizeRel "$@"
 cmake --build build-web -j"$(nproc)"
 
 site=build-web/site

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh windows
 
-cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake "$@" >/dev/null
+scripts/quiet.sh cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake "$@"
 cmake --build build-windows -j"$(nproc)"
 
 exe=build-windows/bin/textquirl.exe

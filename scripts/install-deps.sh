@@ -3,9 +3,10 @@
 # are missing. Usage: scripts/install-deps.sh [run|test|windows|package|web|bench]
 set -euo pipefail
 
-# What a plain configure of the project needs (the tests and benchmarks are on
-# by default) and Qt's German texts for the window; for the test run also the
-# sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
+# What the window needs to build and run ("run": Qt with its German texts, a
+# font); what a plain configure of the project needs besides (the tests and
+# benchmarks are on by default: ICU, GoogleTest, Google Benchmark); for the
+# test run also the sanitizer and fuzzing runtimes, the X tools (a window manager among them) the
 # end-to-end tests drive the windows with, AT-SPI with its Python bindings for
 # reading the window as a screen reader does, Wine with the cross build of the
 # Windows program ("windows": that cross build alone), what makes and checks
@@ -19,7 +20,8 @@ set -euo pipefail
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 python=(python3-dev python3-pybind11 python3-setuptools python3-build python3-wheel)
 package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis "${windows[@]}" "${python[@]}")
-web=(cmake ninja-build clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
+# (g++: the web build's form tool runs on the build machine)
+web=(cmake ninja-build g++ clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
      libclang-rt-14-dev-wasm32 node-typescript)
 command -v node >/dev/null || web+=(nodejs)
 command -v npm >/dev/null || web+=(npm)
@@ -27,7 +29,10 @@ case "${1:-test}" in
   windows) packages=("${windows[@]}") ;;
   package) packages=("${package[@]}") ;;
   web) packages=("${web[@]}") ;;
-  run|test|bench)
+  run)
+    packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libxcb1-dev
+              qt6-translations-l10n fonts-dejavu-core) ;;
+  test|bench)
     packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
     [[ "${1:-test}" == bench ]] && packages+=(hyperfine time "${python[@]}")

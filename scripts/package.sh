@@ -25,8 +25,8 @@ rm -rf build-windows/packages
 cmake --build build-windows -j"$jobs" --target setup
 
 echo "== Debian packages"
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEXTQUIRL_HARDEN=ON \
-  -DTEXTQUIRL_BUILD_TESTS=OFF -DTEXTQUIRL_BUILD_BENCH=OFF >/dev/null
+scripts/quiet.sh cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEXTQUIRL_HARDEN=ON \
+  -DTEXTQUIRL_BUILD_TESTS=OFF -DTEXTQUIRL_BUILD_BENCH=OFF
 rm -rf build-package/packages
 cmake --build build-package -j"$jobs" --target deb
 

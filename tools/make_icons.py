@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Makes every picture of Textquirl's icon from its one drawing,
-ui/resources/textquirl.svg:
+ui/qt/resources/textquirl.svg:
 
-  ui/resources/textquirl-16.png, -32.png   window icons and hicolor 16, 32
-  ui/resources/textquirl-64.png, -128.png  hicolor sizes a software centre shows
-  ui/resources/textquirl-192.png, -512.png the web page's app icons (its manifest)
+  ui/qt/resources/textquirl-16.png, -32.png   window icons and hicolor 16, 32
+  ui/qt/resources/textquirl-64.png, -128.png  hicolor sizes a software centre shows
+  ui/qt/resources/textquirl-192.png, -512.png the web page's app icons (its manifest)
   ui/win32/textquirl.ico                   16 x 16 and 32 x 32, 16 colours each
 
 16 and 32 pixels are drawn without antialiasing, so that they keep the
@@ -21,13 +21,13 @@ import sys
 import tempfile
 
 root = pathlib.Path(__file__).resolve().parent.parent
-svg = root / "ui/resources/textquirl.svg"
+svg = root / "ui/qt/resources/textquirl.svg"
 SMALL = (16, 32)
 SIZES = (16, 32, 64, 128, 192, 512)
 
 
 def png_path(base, size):
-    return base / f"ui/resources/textquirl-{size}.png"
+    return base / f"ui/qt/resources/textquirl-{size}.png"
 
 
 def render(size, out):
@@ -90,7 +90,7 @@ def ico(base):
 
 
 def make(base):
-    (base / "ui/resources").mkdir(parents=True, exist_ok=True)
+    (base / "ui/qt/resources").mkdir(parents=True, exist_ok=True)
     (base / "ui/win32").mkdir(parents=True, exist_ok=True)
     for size in SIZES:
         render(size, png_path(base, size))
@@ -102,19 +102,19 @@ def main():
         with tempfile.TemporaryDirectory() as fresh:
             fresh = pathlib.Path(fresh)
             make(fresh)
-            stale = [f"ui/resources/textquirl-{s}.png" for s in SIZES
+            stale = [f"ui/qt/resources/textquirl-{s}.png" for s in SIZES
                      if rgba(png_path(root, s), s) != rgba(png_path(fresh, s), s)]
             if (root / "ui/win32/textquirl.ico").read_bytes() != ico(fresh):
                 stale.append("ui/win32/textquirl.ico")
         if stale:
-            sys.exit("not made from ui/resources/textquirl.svg (run tools/make_icons.py): "
+            sys.exit("not made from ui/qt/resources/textquirl.svg (run tools/make_icons.py): "
                      + ", ".join(stale))
-        print("icons: every picture matches ui/resources/textquirl.svg")
+        print("icons: every picture matches ui/qt/resources/textquirl.svg")
     elif sys.argv[1:]:
         sys.exit(__doc__)
     else:
         make(root)
-        print("wrote ui/resources/textquirl-{16,32,64,128,192,512}.png and ui/win32/textquirl.ico")
+        print("wrote ui/qt/resources/textquirl-{16,32,64,128,192,512}.png and ui/win32/textquirl.ico")
 
 
 main()

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/product_config.hpp"
+#include "textquirl/product_config.hpp"
 
 namespace textquirl::product {
 

@@ -22,13 +22,14 @@ extern "C" {
 
 // Room for a text of `units` UTF-16 units, which the page writes at the
 // address returned; drops the previous text and result.
-//   textquirl_text(5) -> 5 units to fill
+//   char16_t* in = textquirl_text(5);  // in[0] … in[4] for the page to fill
 char16_t* textquirl_text(std::uint32_t units);
 
 // Scrambles the text written last (line breaks as LF or CR LF; the engine
 // gets CR LF, as in the windows) with the module's generator and options; the
 // result, with LF line breaks, stands at textquirl_result(). Returns its length.
-//   "eins\nzwei" -> "e??s \nz??i"
+//   first press after loading, text u"eins\nzwei": returns 10, u"enis \nzwei"
+//   (the filter's first scramble of the same text)
 std::uint32_t textquirl_scramble();
 
 // The options of the scrambles that follow (at the start the engine's
@@ -40,7 +41,7 @@ std::uint32_t textquirl_scramble();
 // refuses, and the options stay as they were:
 //   1 mode, 2 min_length (below 4), 3 rate (not within 0..1),
 //   4 always_change (not 0 or 1), 5 keep_units (more than the text written)
-//   textquirl_set_options(0, 3, 1.0, 0, 0) -> 2
+//   textquirl_set_options(0, 3, 1.0, 0, 0) == 2
 std::uint32_t textquirl_set_options(std::uint32_t mode, std::uint32_t min_length, double rate,
                                     std::uint32_t always_change, std::uint32_t keep_units);
 
@@ -71,7 +72,7 @@ char16_t* textquirl_key(std::uint32_t units);
 // and nothing drawn).
 std::uint32_t textquirl_scramble_record_text(std::uint32_t seed);
 
-// Where the last result (or message, or form description) stands.
+// Where the last result (or message, or defaults) stands.
 const char16_t* textquirl_result();
 
 // How many values the generator has given so far (exact as a double up to
@@ -90,14 +91,5 @@ std::uint32_t textquirl_out_of_memory();
 // textquirl_result(); returns its length. With `out_of_memory` 1:
 //   "Der Text konnte nicht verwurschtelt werden.\n\nDer Text ist zu groß …"
 std::uint32_t textquirl_failure_message(std::uint32_t out_of_memory);
-
-// Form1 as JSON at textquirl_result(); returns its length. The page is built
-// from it: {"caption": "Textquirl", "messageCaption": "Textquirl",
-// "width": 546, "height": 437, "controls": [{"name": "Text1", "kind":
-// "TextBox", "left": 8, …, "caption": "", "target": "", "accessibleName":
-// "…", "keyShortcuts": ""}, …] (tab order, pixels at 96 DPI; Command1's
-// keyShortcuts: "Control+Enter", the keys that press it from Text1), "linkFont": {"family": …,
-// "points": 8.25}, "linkColour": "#0000ff"}.
-std::uint32_t textquirl_form();
 
 }  // extern "C"

@@ -1,18 +1,19 @@
 // Builds the web page's static site around the WebAssembly module. Form1's
-// caption, controls, captions, link targets and places come from the module
-// itself (the layout table the desktop windows use); the product's name and
+// caption, controls, captions, link targets and places come from form.json,
+// which textquirl-form-json writes from the layout table the desktop windows
+// use; the product's name and
 // summary from product.json (written by CMake from TextquirlProduct.cmake);
 // the page's frame, style and scripts from web/site/. Every file but
 // index.html and the service worker's script carries a hash of its content
 // in its name. Fails if the module imports anything.
-// Usage: node make_site.mjs <textquirl.wasm> <web/site> <ui/resources> <product.json> <out dir>
+// Usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <product.json> <out dir>
 import { createHash } from 'node:crypto';
 import { mkdir, readFile, rm, writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 
-const [wasmPath, sourceDir, iconDir, productPath, outDir] = process.argv.slice(2);
+const [formPath, wasmPath, sourceDir, iconDir, productPath, outDir] = process.argv.slice(2);
 if (!outDir) {
-  console.error('usage: node make_site.mjs <textquirl.wasm> <web/site> <ui/resources> <product.json> <out dir>');
+  console.error('usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <product.json> <out dir>');
   process.exit(2);
 }
 
@@ -22,11 +23,7 @@ const imports = WebAssembly.Module.imports(module);
 if (imports.length > 0) {
   throw new Error(`${wasmPath} imports ${imports.map((i) => `${i.module}.${i.name}`).join(', ')}`);
 }
-const { exports } = await WebAssembly.instantiate(module, {});
-exports._initialize();
-const readResult = (length) =>
-  new TextDecoder('utf-16le').decode(new Uint16Array(exports.memory.buffer, exports.textquirl_result(), length));
-const form = JSON.parse(readResult(exports.textquirl_form()));
+const form = JSON.parse(await readFile(formPath, 'utf8'));
 
 const escape = (text) =>
   text.replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);

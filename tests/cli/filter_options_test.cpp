@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "cli/filter.hpp"
-#include "cli/reference.hpp"
 #include "engine/options.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
 #include "memory_io.hpp"
+#include "tests/support/cli_reference.hpp"
 
 namespace textquirl::cli {
 namespace {

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
-#include "memory_io.hpp"
 #include "engine/random_source.hpp"
 #include "engine/scramble.hpp"
+#include "memory_io.hpp"
+#include "tests/support/cli_reference.hpp"
+#include "textquirl/product_config.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -47,7 +48,8 @@ TEST(RunFilter, HelpAndVersion) {
   FakeIo version;
   EXPECT_EQ(run(version, {"--version"}), 0);
   // copyright and licence follow; tests/ui/help_and_version.sh holds them to LICENSE
-  EXPECT_TRUE(version.out.starts_with("textquirl-cli " TEXTQUIRL_VERSION "\nCopyright ")) << version.out;
+  EXPECT_TRUE(version.out.starts_with("textquirl-cli " + std::string(product::config::kVersion) + "\nCopyright "))
+      << version.out;
 
   // the first of them wins, whatever follows; -h and -V are the short forms
   FakeIo first;

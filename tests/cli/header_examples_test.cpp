@@ -8,8 +8,8 @@
 
 #include "cli/options.hpp"
 #include "cli/posix_io.hpp"
-#include "cli/reference.hpp"
 #include "cli/utf8.hpp"
+#include "tests/support/cli_reference.hpp"
 
 namespace textquirl::cli {
 namespace {
@@ -32,7 +32,17 @@ TEST(HeaderExamples, Utf8) {
   std::string encoded = "x";
   append_utf8_lf(u"ä\r\n\r", encoded);
   EXPECT_EQ(encoded, "x\xC3\xA4\n\r");
+  char16_t units[4];
+  EXPECT_EQ(write_utf16_crlf("a\n", false, units), units + 3);
+  EXPECT_EQ(std::u16string_view(units, 3), u"a\r\n");
+  char bytes[9];
+  std::size_t written = 0;
+  EXPECT_EQ(write_utf8_lf(u"a\r\n", bytes, written), bytes + 2);
+  EXPECT_EQ(std::string_view(bytes, written), "a\n");
+  EXPECT_THROW(write_utf8_lf(u"a\xD800" u"b", bytes, written), InvalidUtf16);
+  EXPECT_EQ(written, 1u);  // what came before the surrogate
   EXPECT_EQ(utf8_piece_end("abc\xC3\xA4", 0, 4), 3u);
+  EXPECT_EQ(decode_utf8_lossy("W\xC3\xB6rt \xFF\n"), u"Wört \uFFFD\n");
 }
 
 TEST(HeaderExamples, Reference) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/reference.hpp"
+#include "tests/support/cli_reference.hpp"
 
 #include <random>
 #include <string>

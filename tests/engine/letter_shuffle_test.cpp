@@ -7,8 +7,8 @@
 #include <random>
 
 #include "engine/internal/shuffle.hpp"
-#include "engine/reference.hpp"
 #include "test_support.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl {
 namespace {

@@ -11,9 +11,9 @@
 #include "engine/internal/word_rule.hpp"
 #include "engine/options.hpp"
 #include "engine/record.hpp"
-#include "engine/reference.hpp"
 #include "engine/scramble.hpp"
 #include "test_support.hpp"
+#include "tests/support/engine_reference.hpp"
 #include "tests/support/options_reference.hpp"
 
 namespace textquirl {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <random>
 
-#include "engine/reference.hpp"
 #include "test_support.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "engine/reference.hpp"
 #include "test_support.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl {
 namespace {

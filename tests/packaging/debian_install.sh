@@ -7,12 +7,20 @@
 # `apt-get purge` of both leaves nothing of theirs under /usr.
 # Screenshot: <artefact dir>/textquirl-installed-debian.png.
 # Usage: debian_install.sh <dir with the .debs> <the build's textquirl-cli> <version> <artefact dir>
-# Exit 77 (skipped) when not run as root.
+# Exit 77 (skipped) when not run as root. Refuses to run (exit 1) where a
+# Textquirl package is installed already: it would replace it and purge it.
 set -u
 
 if [ "${1:-}" != "--inside-xvfb" ]; then
   [ $# -eq 4 ] || { echo "usage: $0 <dist dir> <textquirl-cli> <version> <artefact dir>" >&2; exit 2; }
   if [ "$(id -u)" -ne 0 ]; then echo "SKIP: debian_install needs root for apt-get"; exit 77; fi
+  present=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Version}\n' textquirl textquirl-cli 2>/dev/null |
+            awk '$1 != "un" && $1 != "pn" { print $2, $3 }')
+  if [ -n "$present" ]; then
+    echo "FAIL: debian_install: Textquirl is installed on this machine ($(echo $present)); the test would" \
+         "replace and then purge it. Remove it first, or run the test on another machine." >&2
+    exit 1
+  fi
   mkdir -p "$4"
   exec timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$0" --inside-xvfb "$@"
 fi

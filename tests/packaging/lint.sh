@@ -40,4 +40,4 @@ grep -q '<summary xml:lang="de">' "$metainfo" && grep -q '<screenshot type="defa
 appstreamcli validate-tree --no-net --pedantic "$root" | sed 's/^/appstreamcli: /'
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "appstreamcli validate-tree"
 
-"$(dirname "$0")/../../tools/make_icons.py" --check || fail "the icons are not made from ui/resources/textquirl.svg"
+"$(dirname "$0")/../../tools/make_icons.py" --check || fail "the icons are not made from ui/qt/resources/textquirl.svg"

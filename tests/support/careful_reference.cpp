@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/reference.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl::reference {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/internal/units.hpp"
-#include "engine/reference.hpp"
+#include "tests/support/engine_reference.hpp"
 
 namespace textquirl::reference {
 namespace {

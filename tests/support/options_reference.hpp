@@ -1,6 +1,6 @@
 // The scramble with options, slow and obviously correct, for tests and
 // fuzzing: the plain composition of the four slow procedures that
-// compose_scramble (engine/reference.hpp) follows, with the options applied
+// compose_scramble (tests/support/engine_reference.hpp) follows, with the options applied
 // word by word as they read.
 #pragma once
 

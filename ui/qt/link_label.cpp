@@ -1,4 +1,4 @@
-#include "ui/link_label.hpp"
+#include "ui/qt/link_label.hpp"
 
 #include <QMouseEvent>
 #include <QStyleOptionFocusRect>

@@ -1,12 +1,12 @@
-#include "ui/accessible.hpp"
+#include "ui/qt/accessible.hpp"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 
 #include "ui/form1_access.hpp"
-#include "ui/link_label.hpp"
-#include "ui/main_window.hpp"
-#include "ui/qt_text.hpp"
+#include "ui/qt/link_label.hpp"
+#include "ui/qt/main_window.hpp"
+#include "ui/qt/qt_text.hpp"
 
 namespace textquirl {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/desktop_session.hpp"
+#include "ui/qt/desktop_session.hpp"
 
 #include <cstddef>
 #include <cstdlib>

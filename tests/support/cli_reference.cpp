@@ -1,4 +1,4 @@
-#include "cli/reference.hpp"
+#include "tests/support/cli_reference.hpp"
 
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>

@@ -1,4 +1,4 @@
-#include "ui/main_window.hpp"
+#include "ui/qt/main_window.hpp"
 
 #include <initializer_list>
 #include <optional>
@@ -18,11 +18,12 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include "ui/accessible.hpp"
+#include "engine/line_breaks.hpp"
 #include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
-#include "ui/link_label.hpp"
-#include "ui/qt_text.hpp"
+#include "ui/qt/accessible.hpp"
+#include "ui/qt/link_label.hpp"
+#include "ui/qt/qt_text.hpp"
 
 // The icons live in a resource file of this static library; naming its
 // initialiser keeps the linker from dropping it. Must stand outside any
@@ -177,21 +178,17 @@ Form1::~Form1() = default;
 
 void Form1::set_scrambler(Scrambler scrambler) { command_.set_scrambler(std::move(scrambler)); }
 
-// The text as typed, with every line break as CR LF. The raw text keeps
-// no-break spaces (toPlainText() would turn them into spaces) and separates
-// blocks by U+2029; Shift+Enter inside a block gives U+2028.
+// The text as typed, line breaks as the engine wants them (CR LF). The raw
+// text keeps no-break spaces (toPlainText() would turn them into spaces) and
+// ends each block with U+2029: Enter, Shift+Enter (see eventFilter) and every
+// CR, LF or CR LF pasted start a block, so these are the text's line breaks,
+// and the text holds no CR or LF of its own. A U+2028 is a character like any
+// other, as in the filter and the Win32 window.
 std::u16string Form1::engine_input() const {
-  const QString raw = Text1->document()->toRawText();
-  std::u16string text;
-  text.reserve(static_cast<std::size_t>(raw.size()));
-  for (const QChar c : raw) {
-    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
-      text += u"\r\n";
-    } else {
-      text += c.unicode();
-    }
-  }
-  return text;
+  QString raw = Text1->document()->toRawText();
+  raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return to_crlf(std::u16string_view(reinterpret_cast<const char16_t*>(raw.constData()),
+                                     static_cast<std::size_t>(raw.size())));
 }
 
 void Form1::Command1_Click() { scramble_to_clipboard({}); }
@@ -208,18 +205,16 @@ void Form1::open_command1_menu(const QPoint& at, bool from_keyboard) {
 }
 
 void Form1::scramble_to_clipboard(const ScrambleOptions& options) {
-  const ScrambleCommand::Outcome outcome = command_.run(engine_input(), options);
-  QString text = to_qstring(outcome.text);
+  ScrambleCommand::Outcome outcome = command_.run(engine_input(), options);
   if (!outcome.ok) {
-    show_failure(text);
+    show_failure(to_qstring(outcome.text));
     return;
   }
   // The clipboard takes "\n"; Qt turns it into the platform's line break.
   // One step from the old content to the new, with the text ready: emptied
   // first, the clipboard would lose the user's content if setting failed,
   // and on X11 the previous owner would see the selection go to no one.
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QGuiApplication::clipboard()->setText(text);
+  QGuiApplication::clipboard()->setText(to_qstring(crlf_to_lf(std::move(outcome.text))));
 }
 
 // Non-blocking, so the window stays usable; tests find the box by its
@@ -235,6 +230,14 @@ void Form1::show_failure(const QString& message) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   const auto& key_event = static_cast<const QKeyEvent&>(*event);
+  // Shift+Enter in Text1 starts a new line as Enter does, where Qt would put
+  // a U+2028 into the block; so a line typed gives the same text as in the
+  // Win32 window.
+  if (watched == Text1 && access_key(key_event) == access::Key::Enter &&
+      access_modifiers(key_event) == access::kShift) {
+    Text1->insertPlainText(QStringLiteral("\n"));
+    return true;
+  }
   const std::optional<access::Key> key = access_key(key_event);
   if (!key) return false;
   using Kind = access::KeyResponse::Kind;
