@@ -19,7 +19,7 @@ set(TEXTQUIRL_SUMMARY_EN "Scrambles the letters of a text for the clipboard")
 
 # The licence's name, from the first line of LICENSE ("MIT License"), for the
 # programs' --version.
-file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE licence_title LIMIT_COUNT 1 ENCODING UTF-8)
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../LICENSE licence_title LIMIT_COUNT 1 ENCODING UTF-8)
 if(NOT licence_title MATCHES "^(.+) License$")
   message(FATAL_ERROR "LICENSE should start with the licence's name, such as \"MIT License\", not \"${licence_title}\"")
 endif()
