@@ -18,10 +18,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/error.hpp"
-#include "engine/letter_shuffle.hpp"
-#include "engine/random_source.hpp"
-#include "engine/text_primitives.hpp"
+#include "error.hpp"
+#include "letter_shuffle.hpp"
+#include "random_source.hpp"
+#include "text_primitives.hpp"
 
 namespace textquirl {
 
