@@ -68,8 +68,10 @@ if [ -n "$wheel" ]; then
   site=$root/usr/lib/python3/dist-packages
   mkdir -p "$site"
   python3 -m zipfile -e "$wheel" "$site"
-  # What pip would record of its own installation is dpkg's business here.
-  rm -f "$site"/*.dist-info/RECORD "$site"/*.dist-info/INSTALLER "$site"/*.dist-info/direct_url.json
+  # What pip would record of its own installation is dpkg's business here;
+  # the licence is in /usr/share/doc/python3-textquirl/copyright.
+  rm -f "$site"/*.dist-info/RECORD "$site"/*.dist-info/INSTALLER "$site"/*.dist-info/direct_url.json \
+        "$site"/*.dist-info/LICENSE*
   # The extension is built for one Python version (cpython-311-…): the
   # package works with that one only.
   tag=$(find "$site" -name '_textquirl.cpython-*.so' -printf '%f\n' | sed -n 's/^_textquirl\.cpython-\([0-9]\)\([0-9]*\)-.*/\1.\2/p')

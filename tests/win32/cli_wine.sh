@@ -17,13 +17,17 @@ done
 exe=$(realpath "$exe") cli=$(command -v "$cli") corpus=$(realpath "$corpus")
 cli=$(realpath "$cli")
 
-# The build's Wine prefix (made by the test wine.prefix; the test runs alone).
+# The build's Wine prefix (made by the test wine.prefix; the test runs alone),
+# or a new one.
 # Its server stays up between the runs, which then take a tenth of a second
 # each instead of two, and is ended at the end.
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=$(dirname "$wine")/wineserver
 command -v "$wineserver" >/dev/null 2>&1 || wineserver=wineserver
 "$wineserver" -p </dev/null >/dev/null 2>&1
+if [ ! -f "$prefix/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1 || { echo "FAIL: cli_wine: wineboot failed" >&2; exit 1; }
+fi
 work=$(mktemp -d)
 trap '"$wineserver" -k 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
