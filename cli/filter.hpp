@@ -33,23 +33,13 @@ struct InputBytes {
 class Io {
  public:
   virtual ~Io() = default;
-  // Replaces `contents` with everything left on standard input.
-  virtual IoStatus read_stdin(std::string& contents) = 0;
-  // Replaces `contents` with everything left on standard input, in memory
-  // that grows without copying where the system has it; by default read
-  // with read_stdin.
-  virtual IoStatus map_stdin(InputBytes& contents) {
-    contents = InputBytes();
-    return read_stdin(contents.read);
-  }
-  // Replaces `contents` with the whole file at `path`.
-  virtual IoStatus read_file(const std::string& path, std::string& contents) = 0;
+  // Replaces `contents` with everything left on standard input, a stream
+  // read to its end (in memory that grows without copying where the system
+  // has it).
+  virtual IoStatus map_stdin(InputBytes& contents) = 0;
   // Replaces `contents` with the whole file at `path`, mapped into memory
-  // where that is cheaper than reading it; by default read with read_file.
-  virtual IoStatus map_file(const std::string& path, InputBytes& contents) {
-    contents = InputBytes();
-    return read_file(path, contents.read);
-  }
+  // where that is cheaper than reading it.
+  virtual IoStatus map_file(const std::string& path, InputBytes& contents) = 0;
   // Writes all of `data` to standard output.
   virtual IoStatus write_stdout(std::string_view data) = 0;
   // Writes a message to standard error; failures there cannot be reported.

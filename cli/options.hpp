@@ -34,7 +34,8 @@ std::string quoted(std::string_view text);
 // "--"; after it everything is an input name; "-" alone is an input. The
 // first --help (-h) or --version (-V) ends parsing. The last --seed wins. Throws
 // UsageError for an unknown option or a bad seed.
-//   parse_options({"--seed=7", "a.txt", "--", "-x"}) -> seed 7, inputs {"a.txt", "-x"}
+//   const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
+//   parse_options(args).seed == 7;  parse_options(args).inputs == std::vector<std::string>{"a.txt", "-x"}
 Options parse_options(std::span<const std::string_view> args);
 
 }  // namespace textquirl::cli

@@ -43,20 +43,49 @@ std::string too_large(std::string_view input, std::string_view size, std::uint64
          " Bytes)";
 }
 
-// Reads `fd` to its end into `contents`, reserving a regular file's size up
-// front so that the buffer never has to move. Stops with an error once the
-// input is known to exceed what fits in `memory` bytes.
-IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
-  contents.clear();
-  struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+// The bound on one input, computed once from the machine's memory, and the
+// errors for inputs beyond it.
+class InputBound {
+ public:
+  explicit InputBound(std::uint64_t memory)
+      : memory_(memory),
+        limit_(memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
+                           : static_cast<std::size_t>(max_input_bytes(memory))) {}
+
+  // The most bytes an input may have; reading one more shows a stream exceeds it.
+  std::size_t limit() const { return limit_; }
+
+  // The error for `info`, if it is a regular file larger than the bound.
+  IoStatus check_file(const struct stat& info) const {
+    if (!S_ISREG(info.st_mode) || info.st_size <= 0) return {};
     const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (!fits_in_memory(size, memory)) return {too_large("Die Datei", with_separators(size), memory)};
-    contents.reserve(static_cast<std::size_t>(size) + 1);  // + 1: room to see the end
+    if (memory_ == 0 || size <= limit_) return {};
+    return {too_large("Die Datei", with_separators(size), memory_)};
   }
-  // Largest size that fits; one byte more is read to see it exceeded.
-  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
-                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+
+  // The error for a stream that went on past the bound.
+  IoStatus stream_too_large() const {
+    return {too_large("Die Eingabe", "mehr als " + with_separators(limit_), memory_)};
+  }
+
+ private:
+  std::uint64_t memory_;
+  std::size_t limit_;
+};
+
+// Reads `fd`, whose fstat() gave `info` (or nothing: `known` false), to its
+// end into `contents`, reserving a regular file's size up front so that the
+// buffer never has to move. Stops with an error once the input is known to
+// exceed the bound.
+IoStatus read_all(int fd, bool known, const struct stat& info, std::string& contents, const InputBound& bound) {
+  contents.clear();
+  if (known) {
+    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+      contents.reserve(static_cast<std::size_t>(info.st_size) + 1);  // + 1: room to see the end
+    }
+  }
+  const std::size_t limit = bound.limit();
   // Each read asks for twice what the last one brought (a pipe brings 64 KiB
   // at a time), since resize() clears the bytes it asks for.
   std::size_t step = kReadBlock;
@@ -64,7 +93,7 @@ IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
     const std::size_t have = contents.size();
     if (have > limit) {
       contents = std::string();
-      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+      return bound.stream_too_large();
     }
     const std::size_t room =
         contents.capacity() > have ? contents.capacity() - have : std::max(kReadBlock, have);
@@ -86,15 +115,13 @@ IoStatus read_all(int fd, std::string& contents, std::uint64_t memory) {
 // The same as read_all into an anonymous mapping: growing it moves pages
 // instead of copying bytes, and pages not yet read into cost nothing, so
 // the peak stays at about the input's size.
-IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory) {
+IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound) {
   contents = InputBytes();
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-      !fits_in_memory(static_cast<std::uint64_t>(info.st_size), memory)) {
-    return {too_large("Die Datei", with_separators(static_cast<std::uint64_t>(info.st_size)), memory)};
+  if (fstat(fd, &info) == 0) {
+    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
   }
-  const std::size_t limit = memory == 0 ? std::numeric_limits<std::size_t>::max() - 1
-                                        : static_cast<std::size_t>(memory / kMemoryPerInputByte);
+  const std::size_t limit = bound.limit();
   char* data = nullptr;
   std::size_t capacity = 0;
   std::size_t have = 0;
@@ -104,7 +131,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory) {
   for (;;) {
     if (have > limit) {
       release();
-      return {too_large("Die Eingabe", "mehr als " + with_separators(limit), memory)};
+      return bound.stream_too_large();
     }
     if (have == capacity) {
       const std::size_t grown = capacity == 0 ? std::size_t{1} << 24 : 2 * capacity;
@@ -154,9 +181,9 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, std::uint64_t memory) {
 
 }  // namespace
 
-bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes) {
-  if (memory_bytes == 0) return true;  // unknown: let the allocation decide
-  return input_bytes <= memory_bytes / kMemoryPerInputByte;
+std::uint64_t max_input_bytes(std::uint64_t memory_bytes) {
+  if (memory_bytes == 0) return std::numeric_limits<std::uint64_t>::max();  // unknown: let the allocation decide
+  return memory_bytes / kMemoryPerInputByte;
 }
 
 std::string system_error_text(int errnum) {
@@ -206,12 +233,8 @@ std::string system_error_text(int errnum) {
 
 PosixIo::PosixIo() : memory_bytes_(physical_memory()) {}
 
-IoStatus PosixIo::read_stdin(std::string& contents) {
-  return read_all(STDIN_FILENO, contents, memory_bytes_);
-}
-
 IoStatus PosixIo::map_stdin(InputBytes& contents) {
-  return read_all_mapped(STDIN_FILENO, contents, memory_bytes_);
+  return read_all_mapped(STDIN_FILENO, contents, InputBound(memory_bytes_));
 }
 
 namespace {
@@ -239,25 +262,17 @@ class FileCloser {
 
 }  // namespace
 
-IoStatus PosixIo::read_file(const std::string& path, std::string& contents) {
-  int fd = -1;
-  if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
-  const FileCloser closer(fd);
-  return read_all(fd, contents, memory_bytes_);
-}
-
 IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
   contents = InputBytes();
   int fd = -1;
   if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
   const FileCloser closer(fd);
+  const InputBound bound(memory_bytes_);
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<std::uint64_t>(info.st_size) >= kMapAtLeast) {
+  const bool known = fstat(fd, &info) == 0;
+  if (known && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) >= kMapAtLeast) {
+    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
     const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (!fits_in_memory(size, memory_bytes_)) {
-      return {too_large("Die Datei", with_separators(size), memory_bytes_)};
-    }
     void* start = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (start != MAP_FAILED) {
       const auto length = static_cast<std::size_t>(size);
@@ -268,7 +283,7 @@ IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
     }
     // Some files (on some file systems) cannot be mapped: read them.
   }
-  return read_all(fd, contents.read, memory_bytes_);
+  return read_all(fd, known, info, contents.read, bound);
 }
 
 IoStatus PosixIo::write_stdout(std::string_view data) {

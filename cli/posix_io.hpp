@@ -12,18 +12,15 @@ namespace textquirl::cli {
 
 class PosixIo final : public Io {
  public:
-  // Inputs are bounded by what fits in `memory_bytes` (see fits_in_memory);
-  // by default the machine's physical memory, 0 for no bound.
+  // Inputs are bounded by max_input_bytes(`memory_bytes`); by default the
+  // machine's physical memory, 0 for no bound. Reading stops with a "zu groß"
+  // error at the bound, for files and for endless streams alike.
   PosixIo();
   explicit PosixIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
 
-  // Reading stops with a "zu groß" error at the bound, for files and for
-  // endless streams alike.
-  IoStatus read_stdin(std::string& contents) override;
   // Reads standard input into an anonymous mapping that mremap() grows in
   // place, so that the input costs about its own size in memory.
   IoStatus map_stdin(InputBytes& contents) override;
-  IoStatus read_file(const std::string& path, std::string& contents) override;
   // Regular files of kMapAtLeast bytes or more are mapped (read-only,
   // private, all pages at once), everything else is read.
   IoStatus map_file(const std::string& path, InputBytes& contents) override;
@@ -45,9 +42,10 @@ inline constexpr std::uint64_t kMapAtLeast = std::uint64_t{1} << 20;
 //   system_error_text(EDOM) == "Systemfehler EDOM (Nummer 33)"
 std::string system_error_text(int errnum);
 
-// Whether an input of `input_bytes` bytes can be processed on a machine with
-// `memory_bytes` of physical memory. The filter needs several bytes of
+// The most bytes one input may have on a machine with `memory_bytes` of
+// physical memory (0: unknown, no bound): the filter needs several bytes of
 // memory per input byte (UTF-8, UTF-16 copies, the scrambled result).
-bool fits_in_memory(std::uint64_t input_bytes, std::uint64_t memory_bytes);
+//   max_input_bytes(12'000'000) == 1'000'000
+std::uint64_t max_input_bytes(std::uint64_t memory_bytes);
 
 }  // namespace textquirl::cli

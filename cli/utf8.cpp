@@ -11,20 +11,6 @@
 namespace textquirl::cli {
 namespace {
 
-// End of the next piece of `utf8` starting at `begin`, at most `max_chunk`
-// bytes long. It is moved back to the start of a sequence so that no valid
-// sequence is cut; after four continuation bytes in a row there is none to
-// protect (the fourth can never be part of a valid sequence), so the cut stays.
-std::size_t utf8_chunk_end(std::string_view utf8, std::size_t begin, std::size_t max_chunk) {
-  max_chunk = std::max<std::size_t>(max_chunk, 4);
-  std::size_t end = begin + std::min(max_chunk, utf8.size() - begin);
-  if (end == utf8.size()) return end;
-  for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
-    if (!is_continuation(static_cast<unsigned char>(utf8[end - back]))) return end - back;
-  }
-  return end;
-}
-
 // German description of the invalid sequence that starts at utf8[at] and
 // whose longest valid start ends at `next`.
 std::string describe(std::string_view utf8, std::size_t at, std::size_t next) {
@@ -184,7 +170,11 @@ void check_utf8(std::string_view utf8) {
   }
 }
 
-void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+namespace {
+
+// append_utf16_crlf, and with `kToCrlf` false the same without touching line breaks.
+template <bool kToCrlf>
+void append_utf16(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
   const std::size_t n = valid_utf8.size();
   const std::size_t old_size = out.size();
@@ -196,7 +186,7 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
     if (i == n) break;
     const std::uint8_t lead = in[i];
     if (lead < 0x80) {
-      if (lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
+      if (kToCrlf && lead == '\n' && !(i > 0 ? in[i - 1] == '\r' : after_cr)) *to++ = u'\r';
       *to++ = lead;
       i += 1;
     } else if (lead < 0xE0) {
@@ -214,6 +204,28 @@ void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16strin
     }
   }
   out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+}  // namespace
+
+void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out) {
+  append_utf16<true>(valid_utf8, after_cr, out);
+}
+
+std::u16string decode_utf8_lossy(std::string_view utf8) {
+  std::u16string out;
+  for (;;) {
+    std::size_t valid = utf8.size();
+    try {
+      check_utf8(utf8);
+    } catch (const InvalidUtf8& error) {
+      valid = error.offset();
+    }
+    append_utf16<false>(utf8.substr(0, valid), false, out);
+    if (valid == utf8.size()) return out;
+    out += u'\uFFFD';
+    utf8.remove_prefix(valid + 1);
+  }
 }
 
 void append_utf8_lf(std::u16string_view utf16, std::string& out) {
@@ -254,8 +266,17 @@ void append_utf8_lf(std::u16string_view utf16, std::string& out) {
   out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+// The cut is moved back to the start of a sequence so that no valid sequence
+// is cut; after four continuation bytes in a row there is none to protect
+// (the fourth can never be part of a valid sequence), so the cut stays.
 std::size_t utf8_piece_end(std::string_view utf8, std::size_t begin, std::size_t max_bytes) {
-  return utf8_chunk_end(utf8, begin, max_bytes);
+  max_bytes = std::max<std::size_t>(max_bytes, 4);
+  std::size_t end = begin + std::min(max_bytes, utf8.size() - begin);
+  if (end == utf8.size()) return end;
+  for (std::size_t back = 0; back < 4 && end - back > begin; ++back) {
+    if (!is_continuation(static_cast<unsigned char>(utf8[end - back]))) return end - back;
+  }
+  return end;
 }
 
 InvalidUtf8 detail::invalid_sequence(std::string_view utf8, std::size_t at, std::size_t next) {

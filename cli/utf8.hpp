@@ -1,7 +1,8 @@
 // Conversion between the UTF-8 of files and pipes and the UTF-16 text the
 // engine works on, piece by piece as the filter streams. Both directions
 // validate: invalid input is reported with the position of the first bad
-// unit, never silently replaced.
+// unit, never silently replaced (but for decode_utf8_lossy, with which the
+// windows decode exception texts).
 #pragma once
 
 #include <cstddef>
@@ -54,6 +55,12 @@ void check_utf8(std::string_view utf8);
 // same as decoding the whole text and then turning its LFs into CR LF.
 //   append_utf16_crlf("\n\xC3\xA4\n", true, out) appends u"\nä\r\n"
 void append_utf16_crlf(std::string_view valid_utf8, bool after_cr, std::u16string& out);
+
+// Decodes `utf8` of unknown make, each byte that starts no valid sequence
+// replaced by U+FFFD; line breaks stay as they are. For texts shown to the
+// user, such as an exception's what():
+//   decode_utf8_lossy("W\xC3\xB6rt \xFF\n") == u"Wört \uFFFD\n"
+std::u16string decode_utf8_lossy(std::string_view utf8);
 
 // Encodes `utf16` and appends it to `out`, every CR LF turned into LF. A CR
 // that ends `utf16` is written as it is, so callers keep back a CR (and a

@@ -213,18 +213,16 @@ std::string to_utf8(std::wstring_view text) {
 
 WindowsIo::WindowsIo() : memory_bytes_(physical_memory()) {}
 
-IoStatus WindowsIo::read_stdin(std::string& contents) {
+IoStatus WindowsIo::map_stdin(InputBytes& contents) {
+  contents = InputBytes();
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  if (input == nullptr || input == INVALID_HANDLE_VALUE) {
-    contents.clear();
-    return {windows_error_text(ERROR_INVALID_HANDLE)};
-  }
-  if (is_console(input)) return read_console(input, contents, memory_bytes_);
-  return read_all(input, contents, memory_bytes_);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) return {windows_error_text(ERROR_INVALID_HANDLE)};
+  if (is_console(input)) return read_console(input, contents.read, memory_bytes_);
+  return read_all(input, contents.read, memory_bytes_);
 }
 
-IoStatus WindowsIo::read_file(const std::string& path, std::string& contents) {
-  contents.clear();
+IoStatus WindowsIo::map_file(const std::string& path, InputBytes& contents) {
+  contents = InputBytes();
   const std::wstring name = to_wide(path);
   const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -237,7 +235,7 @@ IoStatus WindowsIo::read_file(const std::string& path, std::string& contents) {
     return {windows_error_text(error)};
   }
   const HandleCloser closer(file);
-  return read_all(file, contents, memory_bytes_);
+  return read_all(file, contents.read, memory_bytes_);
 }
 
 IoStatus WindowsIo::write_stdout(std::string_view data) {

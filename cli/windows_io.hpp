@@ -20,9 +20,10 @@ class WindowsIo final : public Io {
   WindowsIo();
   explicit WindowsIo(std::uint64_t memory_bytes) : memory_bytes_(memory_bytes) {}
 
-  // A console ends its input with Ctrl+Z.
-  IoStatus read_stdin(std::string& contents) override;
-  IoStatus read_file(const std::string& path, std::string& contents) override;
+  // Reads standard input to its end; a console ends its input with Ctrl+Z.
+  IoStatus map_stdin(InputBytes& contents) override;
+  // Reads the whole file (into memory reserved for its size at once).
+  IoStatus map_file(const std::string& path, InputBytes& contents) override;
   // A reader that has gone away (a closed pipe) ends the process quietly
   // with status 1; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;

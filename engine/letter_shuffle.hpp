@@ -13,7 +13,9 @@ namespace textquirl {
 // value from `zufall` per element: with n elements left it takes element
 // pick_index(r, n) and closes the gap, the others keeping their order.
 // An empty payload returns u"" and draws nothing. O(n log n).
-//   arr = {u"", u"a", u"b", u"c"}; a source yielding 0 always gives u"abc".
+//   DefaultRandom random;
+//   StringArray arr = {u"", u"a", u"b", u"c"};
+//   verwurschteln(arr, random) == u"cab"  // and arr == StringArray{u""}
 std::u16string verwurschteln(StringArray& eingabe, RandomSource& zufall);
 
 }  // namespace textquirl

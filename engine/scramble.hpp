@@ -19,9 +19,7 @@
 #include <string_view>
 
 #include "error.hpp"
-#include "letter_shuffle.hpp"
 #include "random_source.hpp"
-#include "text_primitives.hpp"
 
 namespace textquirl {
 
@@ -37,10 +35,10 @@ std::u16string scramble(std::u16string_view text, RandomSource& random);
 // (CR LF) scrambles as its two parts do apart, the second part drawing from
 // where the first leaves off, so the parts of a long text may be scrambled
 // side by side:
-//   DefaultRandom first, second;
+//   DefaultRandom first, second, whole;
 //   second.discard(count_draws(u"Hallo Welt\r\n"));
 //   scramble(u"Hallo Welt\r\n", first) + scramble(u"tschüss", second)
-//       == scramble(u"Hallo Welt\r\ntschüss", fresh DefaultRandom)
+//       == scramble(u"Hallo Welt\r\ntschüss", whole)
 std::size_t count_draws(std::u16string_view text);
 
 // Scrambles a text given in pieces. Whatever the cuts (inside a word, between

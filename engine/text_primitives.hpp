@@ -30,16 +30,17 @@ std::u16string stringreplace(std::u16string_view eingabe,
 // (overwritten): one element more than there are delimiters, empty elements
 // where delimiters meet or stand at either end. An empty `delimiter` is set to
 // u";" (the caller sees the change) and used as such.
-//   csv_zerlegen(u"a  b", arr, d = u" ")  ->  arr == {u"", u"a", u"", u"b"}
-//   csv_zerlegen(u"", arr, d = u" ")      ->  arr == {u"", u""}
+//   std::u16string d = u" ";
+//   csv_zerlegen(u"a  b", arr, d);  // arr == StringArray{u"", u"a", u"", u"b"}
+//   csv_zerlegen(u"", arr, d);      // arr == StringArray{u"", u""}
 void csv_zerlegen(std::u16string_view eingabe, StringArray& ergebnis,
                   std::u16string& delimiter);
 
 // Splits `eingabe` into its user-perceived characters (extended grapheme
 // clusters, root locale) into `ergebnis` (overwritten). A letter with
 // combining accents, an emoji sequence or a surrogate pair is one element.
-//   buchstaben_zerlegen(u"abc", arr)  ->  arr == {u"", u"a", u"b", u"c"}
-//   buchstaben_zerlegen(u"", arr)     ->  arr == {u""}
+//   buchstaben_zerlegen(u"abc", arr);  // arr == StringArray{u"", u"a", u"b", u"c"}
+//   buchstaben_zerlegen(u"", arr);     // arr == StringArray{u""}
 void buchstaben_zerlegen(std::u16string_view eingabe, StringArray& ergebnis);
 
 }  // namespace textquirl

@@ -72,7 +72,6 @@ KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned m
     case KeyAction::FocusPrevious:
       return {Kind::Focus, next_in_tab_order(focused, action == KeyAction::FocusPrevious)};
     case KeyAction::PressCommand1:
-      if (key == Key::Space && focused == ControlId::Command1) break;
       return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, ControlId::Command1};
     case KeyAction::OpenLink:
       return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, *focused};

@@ -115,7 +115,9 @@ inline constexpr std::array<KeyBinding, 8> kKeyBindings = {{
     {Key::Tab, kNoModifier, Where::Anywhere, KeyAction::FocusNext},
     {Key::Tab, kShift, Where::Anywhere, KeyAction::FocusPrevious},
     {Key::Enter, kNoModifier, Where::Command1, KeyAction::PressCommand1},
-    {Key::Space, kNoModifier, Where::Command1, KeyAction::PressCommand1},
+    // Space presses the button too, but the button does that itself, as
+    // buttons do, when Space is released.
+    {Key::Space, kNoModifier, Where::Command1, KeyAction::PassOn},
     {Key::Enter, kCtrl, Where::Text1, KeyAction::PressCommand1},
     {Key::Enter, kNoModifier, Where::Link, KeyAction::OpenLink},
     {Key::Space, kNoModifier, Where::Link, KeyAction::OpenLink},
@@ -140,8 +142,7 @@ struct KeyResponse {
 };
 
 // key_action resolved for the window: the control to focus or click. A held
-// key's repeats (`repeat`) click nothing; Space on the button is passed on,
-// as the button presses itself when Space is released:
+// key's repeats (`repeat`) click nothing:
 // respond_to_key(ControlId::Text1, Key::Enter, kCtrl, false)
 //     == KeyResponse{KeyResponse::Kind::Click, ControlId::Command1}.
 KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned modifiers,

@@ -18,13 +18,14 @@ extern "C" {
 
 // Room for a text of `units` UTF-16 units, which the page writes at the
 // address returned; drops the previous text and result.
-//   textquirl_text(5) -> 5 units to fill
+//   char16_t* in = textquirl_text(5);  // in[0] … in[4] for the page to fill
 char16_t* textquirl_text(std::uint32_t units);
 
 // Scrambles the text written last (line breaks as LF or CR LF; the engine
 // gets CR LF, as in the windows) with the module's generator; the result,
 // with LF line breaks, stands at textquirl_result(). Returns its length.
-//   "eins\nzwei" -> "e??s \nz??i"
+//   first press after loading, text u"eins\nzwei": returns 10, u"enis \nzwei"
+//   (the filter's first scramble of the same text)
 std::uint32_t textquirl_scramble();
 
 // Where the last result (or message) stands.

@@ -33,6 +33,7 @@ TEST(HeaderExamples, Utf8) {
   append_utf8_lf(u"ä\r\n\r", encoded);
   EXPECT_EQ(encoded, "x\xC3\xA4\n\r");
   EXPECT_EQ(utf8_piece_end("abc\xC3\xA4", 0, 4), 3u);
+  EXPECT_EQ(decode_utf8_lossy("W\xC3\xB6rt \xFF\n"), u"Wört \uFFFD\n");
 }
 
 TEST(HeaderExamples, Reference) {

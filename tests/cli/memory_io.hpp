@@ -28,17 +28,19 @@ class MemoryIo final : public Io {
   std::string out;
   std::string err;
 
-  IoStatus read_stdin(std::string& contents) override {
+  IoStatus map_stdin(InputBytes& contents) override {
+    contents = InputBytes();
     if (out_of_memory_on == "-") throw std::bad_alloc();
     if (!stdin_error.empty()) return {stdin_error};
-    contents = std::exchange(standard_input, "");  // a second "-" finds it empty, like a pipe
+    contents.read = std::exchange(standard_input, "");  // a second "-" finds it empty, like a pipe
     return {};
   }
-  IoStatus read_file(const std::string& path, std::string& contents) override {
+  IoStatus map_file(const std::string& path, InputBytes& contents) override {
+    contents = InputBytes();
     if (out_of_memory_on == path) throw std::bad_alloc();
     const auto found = files.find(path);
     if (found == files.end()) return {"Datei oder Verzeichnis nicht gefunden"};
-    contents = found->second;
+    contents.read = found->second;
     return {};
   }
   IoStatus write_stdout(std::string_view data) override {

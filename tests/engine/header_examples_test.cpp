@@ -48,6 +48,10 @@ TEST(HeaderExamples, RandomSourceAndLetterShuffle) {
   testing::ZeroSource zero;
   StringArray arr = {u"", u"a", u"b", u"c"};
   EXPECT_EQ(verwurschteln(arr, zero), u"abc");
+  DefaultRandom random;
+  arr = {u"", u"a", u"b", u"c"};
+  EXPECT_EQ(verwurschteln(arr, random), u"cab");
+  EXPECT_EQ(arr, StringArray{u""});
 }
 
 TEST(HeaderExamples, TextPrimitives) {

@@ -14,8 +14,8 @@ set -u
 if [ "${1:-}" != "--inside-xvfb" ]; then
   [ $# -eq 4 ] || { echo "usage: $0 <dist dir> <textquirl-cli> <version> <artefact dir>" >&2; exit 2; }
   if [ "$(id -u)" -ne 0 ]; then echo "SKIP: debian_install needs root for apt-get"; exit 77; fi
-  present=$(dpkg-query -W -f='${Package} ${Version} ${db:Status-Abbrev}\n' textquirl textquirl-cli 2>/dev/null |
-            awk '$3 != "un" && $3 != "pn"')
+  present=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Version}\n' textquirl textquirl-cli 2>/dev/null |
+            awk '$1 != "un" && $1 != "pn" { print $2, $3 }')
   if [ -n "$present" ]; then
     echo "FAIL: debian_install: Textquirl is installed on this machine ($(echo $present)); the test would" \
          "replace and then purge it. Remove it first, or run the test on another machine." >&2

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/internal/graphemes.hpp"
+#include "engine/internal/units.hpp"
 #include "engine/letter_shuffle.hpp"
 
 namespace textquirl::reference {
@@ -96,14 +97,17 @@ std::u16string compose_scramble(std::u16string_view text, RandomSource& random, 
   const std::u16string token(1, unused_unit(text));
 
   // Separate the punctuation: each mark, and each line break, becomes a
-  // word of its own.
-  const std::pair<std::u16string, std::u16string> separate[] = {
-      {u".", u" . "},   {u",", u" , "},       {u"!", u" ! "},       {u"?", u" ? "},
-      {u"\"", u" \" "}, {u"'", u" ' "},       {u"\u00A7", u" \u00A7 "}, {u"%", u" % "},
-      {u"&", u" & "},   {u"/", u" / "},       {u":", u" : "},       {u"-", u" - "},
-      {u"(", u" ( "},   {u")", u" ) "},       {u"[", u" [ "},       {u"]", u" ] "},
-      {u"\u00B4", u" \u00B4 "}, {u"`", u" ` "}, {u"=", u" = "},     {u"\r\n", u" " + token + u" "},
-  };
+  // word of its own. The marks are the engine's table (engine/internal/
+  // units.hpp): this version checks what the scramble does with them, not
+  // which they are.
+  std::vector<std::pair<std::u16string, std::u16string>> separate;
+  for (const std::u16string_view marks : {internal::kClosingMarks, internal::kOpeningMarks}) {
+    for (const char16_t unit : marks) {
+      const std::u16string mark(1, unit);
+      separate.emplace_back(mark, u" " + mark + u" ");
+    }
+  }
+  separate.emplace_back(u"\r\n", u" " + token + u" ");
   std::u16string s(text);
   for (const auto& [from, to] : separate) s = p.stringreplace(s, from, to);
 
@@ -128,14 +132,19 @@ std::u16string compose_scramble(std::u16string_view text, RandomSource& random, 
   }
   out = trim(out);
 
-  // Re-attach the punctuation.
-  const std::pair<std::u16string, std::u16string> attach[] = {
-      {token, u"\r\n"}, {u" .", u"."},  {u" ,", u","},  {u" !", u"!"},  {u" ?", u"?"},
-      {u" \"", u"\""},  {u" '", u"'"},  {u" \u00A7", u"\u00A7"}, {u" %", u"%"}, {u" &", u"&"},
-      {u" /", u"/"},    {u" :", u":"},  {u" -", u"-"},  {u"( ", u"("},  {u" )", u")"},
-      {u"[ ", u"["},    {u" ]", u"]"},  {u" \u00B4", u"\u00B4"}, {u" `", u"`"}, {u" =", u"="},
-      {u"  ", u" "},    {u"\r\n ", u"\r\n"},
-  };
+  // Re-attach the punctuation: closing marks to the word before them,
+  // opening marks to the word after them.
+  std::vector<std::pair<std::u16string, std::u16string>> attach = {{token, u"\r\n"}};
+  for (const char16_t unit : internal::kClosingMarks) {
+    const std::u16string mark(1, unit);
+    attach.emplace_back(u" " + mark, mark);
+  }
+  for (const char16_t unit : internal::kOpeningMarks) {
+    const std::u16string mark(1, unit);
+    attach.emplace_back(mark + u" ", mark);
+  }
+  attach.emplace_back(u"  ", u" ");
+  attach.emplace_back(u"\r\n ", u"\r\n");
   for (const auto& [from, to] : attach) out = p.stringreplace(out, from, to);
   return out;
 }

@@ -315,7 +315,8 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
   }
 
   // several lines: the engine sees CR LF for Enter and Shift+Enter alike,
-  // keeps no-break spaces, and the clipboard gets "\n"
+  // keeps no-break spaces and a pasted U+2028 (a character, as in the filter),
+  // and the clipboard gets "\n"
   {
     Form1 form;
     auto* text1 = control<QPlainTextEdit>(form, "Text1");
@@ -329,10 +330,10 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
     QTest::keyClick(text1, Qt::Key_Return);
     text1->insertPlainText(QStringLiteral("Köln"));
     QTest::keyClick(text1, Qt::Key_Return, Qt::ShiftModifier);
-    text1->insertPlainText(QStringLiteral("und Bonn\r\nam Rhein"));  // pasted
+    text1->insertPlainText(QStringLiteral("und Bonn\r\nam\u2028Rhein"));  // pasted
     QTest::keyClick(text1, Qt::Key_Return);
     click(control<QPushButton>(form, "Command1"));
-    EXPECT_EQ(seen, std::u16string(u"Grüße\u00A0aus\r\nKöln\r\nund Bonn\r\nam Rhein\r\n"));
+    EXPECT_EQ(seen, std::u16string(u"Grüße\u00A0aus\r\nKöln\r\nund Bonn\r\nam\u2028Rhein\r\n"));
     EXPECT_EQ(clipboard_text(), QStringLiteral("Zeile eins \nZeile zwei"));
   }
 }

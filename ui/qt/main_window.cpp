@@ -17,6 +17,7 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include "engine/line_breaks.hpp"
 #include "ui/form1_access.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/qt/accessible.hpp"
@@ -160,32 +161,27 @@ Form1::~Form1() = default;
 
 void Form1::set_scrambler(Scrambler scrambler) { command_.set_scrambler(std::move(scrambler)); }
 
-// The text as typed, with every line break as CR LF. The raw text keeps
-// no-break spaces (toPlainText() would turn them into spaces) and separates
-// blocks by U+2029; Shift+Enter inside a block gives U+2028.
+// The text as typed, line breaks as the engine wants them (CR LF). The raw
+// text keeps no-break spaces (toPlainText() would turn them into spaces) and
+// ends each block with U+2029: Enter, Shift+Enter (see eventFilter) and every
+// CR, LF or CR LF pasted start a block, so these are the text's line breaks,
+// and the text holds no CR or LF of its own. A U+2028 is a character like any
+// other, as in the filter and the Win32 window.
 std::u16string Form1::engine_input() const {
-  const QString raw = Text1->document()->toRawText();
-  std::u16string text;
-  text.reserve(static_cast<std::size_t>(raw.size()));
-  for (const QChar c : raw) {
-    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
-      text += u"\r\n";
-    } else {
-      text += c.unicode();
-    }
-  }
-  return text;
+  QString raw = Text1->document()->toRawText();
+  raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return to_crlf(std::u16string_view(reinterpret_cast<const char16_t*>(raw.constData()),
+                                     static_cast<std::size_t>(raw.size())));
 }
 
 void Form1::Command1_Click() {
-  const ScrambleCommand::Outcome outcome = command_.run(engine_input());
-  QString text = to_qstring(outcome.text);
+  ScrambleCommand::Outcome outcome = command_.run(engine_input());
   if (!outcome.ok) {
-    show_failure(text);
+    show_failure(to_qstring(outcome.text));
     return;
   }
   // The clipboard takes "\n"; Qt turns it into the platform's line break.
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const QString text = to_qstring(crlf_to_lf(std::move(outcome.text)));
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   clipboard->setText(text);
@@ -204,6 +200,14 @@ void Form1::show_failure(const QString& message) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   const auto& key_event = static_cast<const QKeyEvent&>(*event);
+  // Shift+Enter in Text1 starts a new line as Enter does, where Qt would put
+  // a U+2028 into the block; so a line typed gives the same text as in the
+  // Win32 window.
+  if (watched == Text1 && access_key(key_event) == access::Key::Enter &&
+      access_modifiers(key_event) == access::kShift) {
+    Text1->insertPlainText(QStringLiteral("\n"));
+    return true;
+  }
   const std::optional<access::Key> key = access_key(key_event);
   if (!key) return false;
   using Kind = access::KeyResponse::Kind;

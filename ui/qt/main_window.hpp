@@ -24,12 +24,13 @@ class Form1 : public QWidget {
   using Scrambler = ScrambleCommand::Scrambler;
 
   // Builds the window with its fixed layout; Text1 is empty and has the focus.
-  // The window's scrambler draws from a DefaultRandom made here, never seeded.
+  // The window's ScrambleCommand owns the generator it draws from (a
+  // DefaultRandom, never seeded).
   explicit Form1(QWidget* parent = nullptr);
   ~Form1() override;
 
   // Replaces the scrambler that Command1_Click calls (a seam for tests);
-  // an empty function restores the engine with this window's generator.
+  // an empty function restores the engine with the command's generator.
   void set_scrambler(Scrambler scrambler);
 
  public slots:

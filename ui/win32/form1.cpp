@@ -216,8 +216,10 @@ enum class ClipboardResult { Done, Busy, Failed };
 
 // Replaces the clipboard's content by `text` as CF_UNICODETEXT. Another
 // program may hold the clipboard for a moment, so opening it is tried for
-// about half a second. The memory is taken before the clipboard is emptied:
-// on any failure the clipboard keeps what it had.
+// about half a second. The memory is taken before the clipboard is emptied,
+// so when there is no memory or the clipboard cannot be had (Busy) it keeps
+// what it had; only if SetClipboardData itself fails, after the emptying,
+// is the clipboard left empty (Failed either way).
 ClipboardResult put_on_clipboard(HWND owner, const std::u16string& text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
