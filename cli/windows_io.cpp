@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <limits>
+#include <utility>
 
 namespace textquirl::cli {
 namespace {
@@ -239,6 +241,10 @@ IoStatus WindowsIo::map_file(const std::string& path, InputBytes& contents) {
 }
 
 IoStatus WindowsIo::write_stdout(std::string_view data) {
+  if (output_ != nullptr) {
+    if (write_bytes(output_, data)) return {};
+    return {windows_error_text(GetLastError())};
+  }
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (is_console(output)) {
     if (write_console(output, stdout_pending_, data)) return {};
@@ -250,6 +256,74 @@ IoStatus WindowsIo::write_stdout(std::string_view data) {
   // quietly, as a closed pipe ends other filters.
   if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) ExitProcess(1);
   return {windows_error_text(error)};
+}
+
+IoStatus WindowsIo::open_output_file(const std::string& path) {
+  discard_output_file();
+  const std::wstring name = to_wide(path);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return {"Ist ein Verzeichnis"};
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return {windows_error_text(error)};
+  }
+  // A device name (NUL, CON, COM1 …) is no file to put a result in.
+  const HANDLE probe = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(probe);
+    CloseHandle(probe);
+    if (type != FILE_TYPE_DISK) return {"Keine gewöhnliche Datei"};
+  }
+  const std::size_t slash = name.find_last_of(L"\\/:");
+  const std::wstring directory = slash == std::wstring::npos ? L"" : name.substr(0, slash + 1);
+  const std::wstring base = slash == std::wstring::npos ? name : name.substr(slash + 1);
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned tag = (static_cast<unsigned>(GetCurrentProcessId()) * 7919u + counter++) & 0xFFFFFFu;
+    wchar_t suffix[16];
+    swprintf(suffix, 16, L".%06x", tag);
+    std::wstring temporary = directory + L"." + base + suffix;
+    const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return {windows_error_text(error)};
+    }
+    output_ = file;
+    output_path_ = path;
+    temporary_ = std::move(temporary);
+    return {};
+  }
+  return {windows_error_text(ERROR_FILE_EXISTS)};
+}
+
+IoStatus WindowsIo::commit_output_file() {
+  if (output_ == nullptr) return {};
+  if (!FlushFileBuffers(output_)) return {windows_error_text(GetLastError())};
+  CloseHandle(std::exchange(output_, nullptr));
+  const std::wstring name = to_wide(output_path_);
+  if (!ReplaceFileW(name.c_str(), temporary_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    const DWORD error = GetLastError();
+    // Nothing there yet to replace: the temporary file takes the name.
+    if (error != ERROR_FILE_NOT_FOUND ||
+        !MoveFileExW(temporary_.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return {windows_error_text(error == ERROR_FILE_NOT_FOUND ? GetLastError() : error)};
+    }
+  }
+  temporary_.clear();
+  output_path_.clear();
+  return {};
+}
+
+void WindowsIo::discard_output_file() {
+  if (output_ != nullptr) CloseHandle(std::exchange(output_, nullptr));
+  if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
+  temporary_.clear();
+  output_path_.clear();
 }
 
 void WindowsIo::write_stderr(std::string_view message) {

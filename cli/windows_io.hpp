@@ -15,6 +15,10 @@ namespace textquirl::cli {
 
 class WindowsIo final : public Io {
  public:
+  WindowsIo(const WindowsIo&) = delete;
+  WindowsIo& operator=(const WindowsIo&) = delete;
+  ~WindowsIo() override { discard_output_file(); }
+
   // Inputs are bounded by what fits in `memory_bytes` (a twelfth of it, as on
   // Linux); by default the machine's physical memory, 0 for no bound.
   WindowsIo();
@@ -27,10 +31,21 @@ class WindowsIo final : public Io {
   // A reader that has gone away (a closed pipe) ends the process quietly
   // with status 1; any other failure comes back as the status.
   IoStatus write_stdout(std::string_view data) override;
+  // The output file of --output: a new temporary file beside `path`, which
+  // commit_output_file puts in its place with ReplaceFileW (the replaced
+  // file's attributes and access rights stay) or, where there was none,
+  // MoveFileExW. A directory or a device ("NUL", "CON") is refused.
+  IoStatus open_output_file(const std::string& path);
+  const std::string& output_file() const { return output_path_; }
+  IoStatus commit_output_file();
+  void discard_output_file();
   void write_stderr(std::string_view message) override;
 
  private:
   std::uint64_t memory_bytes_;
+  void* output_ = nullptr;  // HANDLE of the temporary file while one is open
+  std::string output_path_;
+  std::wstring temporary_;
   std::string stdout_pending_;  // an incomplete UTF-8 sequence for a console
   std::string stderr_pending_;
 };
