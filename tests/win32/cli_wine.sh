@@ -5,7 +5,8 @@
 # prose with LF and CR LF, a byte-order mark, NUL, emoji, and each kind of
 # invalid UTF-8), read as a file and from a pipe; for all of them at once
 # with --seed; for a text of more than a megabyte (the two-thread path), as a
-# file and from a pipe; and for a missing file and a directory.
+# file and from a pipe; and for a missing file and a directory; and that a
+# console shows a German message right.
 # Usage: cli_wine.sh <wine64> <Wine prefix> <textquirl-cli.exe> <textquirl-cli> <corpus dir>
 # Exit 77 (skipped) when Wine or the Linux filter is missing.
 set -u
@@ -70,6 +71,21 @@ mkdir "$work/ordner"
 compare "missing file" "" fehlt.txt
 compare "directory" "" ordner
 
-checks=$(( ${#names[@]} * 2 + 5 ))
+# On a console (Wine's, on a pseudo-terminal) the German message arrives
+# whole, umlauts and quotation marks included; the terminal's own control
+# sequences and line wrapping aside.
+console=0
+if command -v script >/dev/null 2>&1; then
+  console=1
+  expected=$(cd "$work" && "$cli" fehlt-ä.txt 2>&1 | tr -d '\r\n')
+  got=$(cd "$work" && LANG=C.UTF-8 timeout 60 script -q -e -c "\"$wine\" \"$exe\" fehlt-ä.txt" /dev/null |
+        sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r\n')
+  if [ "$got" != "$expected" ]; then
+    echo "FAIL: cli_wine: on a console «$got», the Linux filter «$expected»" >&2
+    failures=$((failures + 1))
+  fi
+fi
+
+checks=$(( ${#names[@]} * 2 + 5 + console ))
 echo "cli_wine: $((checks - failures)) of $checks runs the same as the Linux filter"
 [ $failures -eq 0 ]
