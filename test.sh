@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build's
-# suite (engine, filter, window, end-to-end under Xvfb), the Windows program's
+# suite (engine, filter, window, end-to-end under Xvfb), the Python package
+# (its wheel installed into a fresh virtual environment, its tests and the
+# Dask example on a local cluster), the Windows program's
 # cross build with its tests under Wine (engine, filter, end-to-end), the web
 # page's WebAssembly build with its test in headless Chromium, the release's
 # files (made by scripts/package.sh, which reuses the Windows and web builds:
@@ -20,6 +22,9 @@ stage "release build"
 scripts/quiet.sh cmake -S . -B build -G Ninja
 cmake --build build -j"$jobs"
 scripts/run-ctest.sh --require ui.e2e_window build --output-on-failure -j"$jobs"
+
+stage "Python package (wheel, fresh virtual environment, pytest, Dask)"
+tests/python/run.sh build/bin/textquirl-cli
 
 stage "Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -15,7 +16,10 @@
 
 #include "cli/options.hpp"
 #include "cli/utf8.hpp"
+#include "engine/error.hpp"
+#include "engine/options.hpp"
 #include "engine/random_source.hpp"
+#include "engine/record.hpp"
 #include "engine/scramble.hpp"
 #include "textquirl/product_config.hpp"
 
@@ -181,17 +185,28 @@ Cutting cut(const std::vector<CheckedInput>& inputs, std::size_t piece_bytes) {
   return cutting;
 }
 
+// How the text is scrambled: as one text, or (per_line) each line a record
+// with a generator of its own, keyed by its number.
+struct Settings {
+  std::uint32_t seed = DefaultRandom::kDefaultSeed;
+  ScrambleOptions options;
+  bool per_line = false;
+  std::uint64_t first_line = 1;
+};
+
 // Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
 // writes the text's lines of work, spread over `workers` threads: line k
 // goes to worker k % workers. A text cut after a line break scrambles as its
 // parts do apart, so each worker has a generator of its own and skips the
 // draws of the lines in between; a line of one piece counts its draws before
 // it scrambles, so that the next worker can go on at once, a longer one
-// after. The workers write their lines in turn; the first error stops all.
+// after. Per line, the records need no draws of others, only their numbers:
+// a worker counts the line breaks of its line of work instead. The workers
+// write their lines in turn; the first error stops all.
 class Pipeline {
  public:
-  Pipeline(Io& io, std::uint32_t seed, const Cutting& cutting)
-      : io_(io), seed_(seed), cutting_(cutting), draws_(cutting.line_ends.size()) {}
+  Pipeline(Io& io, const Settings& settings, const Cutting& cutting)
+      : io_(io), settings_(settings), cutting_(cutting), draws_(cutting.line_ends.size()) {}
 
   void run(unsigned workers) {
     std::vector<std::thread> threads;
@@ -215,9 +230,16 @@ class Pipeline {
 
   // One worker's buffers and state.
   struct Stage {
-    explicit Stage(std::uint32_t seed) : random(seed), scrambler(random) {}
+    explicit Stage(const Settings& settings)
+        : random(settings.seed),
+          record_random(settings.seed, RecordKey::number(settings.first_line)),
+          scrambler(settings.per_line ? static_cast<RandomSource&>(record_random) : random, settings.options),
+          record(settings.first_line) {}
     DefaultRandom random;
+    RecordRandom record_random;  // per line: the generator of the current record
     Scrambler scrambler;
+    std::uint64_t record;        // per line: the current record's number
+    bool record_open = false;    // per line: some of the current record went to the scrambler
     std::u16string decoded, scrambled;
     std::string encoded;
     std::size_t bad_unit = kNone;  // where `encoded` stopped at an unpaired surrogate
@@ -225,12 +247,19 @@ class Pipeline {
 
   void work(unsigned first_line, unsigned workers) {
     try {
-      Stage stage(seed_);
+      Stage stage(settings_);
       for (std::size_t line = first_line; line < draws_.size(); line += workers) {
-        // Up to the draws of the lines before this one that others do.
+        // Up to the draws (per line: the records) of the lines before this
+        // one that others do.
         for (std::size_t other = line - std::min<std::size_t>(line, workers - 1); other < line; ++other) {
-          if (other % workers != first_line) stage.random.discard(wait_for_draws(other));
+          if (other % workers == first_line) continue;
+          if (settings_.per_line) {
+            stage.record += wait_for_draws(other);
+          } else {
+            stage.random.discard(wait_for_draws(other));
+          }
         }
+        if (settings_.per_line) start_record(stage);
         do_line(line, stage);
       }
     } catch (const Stopped&) {
@@ -241,9 +270,18 @@ class Pipeline {
 
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
-    if (end - begin == 1) {  // the common case: decode and count, then the rest
+    if (end - begin == 1 && settings_.per_line) {  // the records of one piece
       decode(begin, stage);
-      const std::size_t draws = count_draws(stage.decoded);
+      const std::string_view piece = cutting_.pieces[begin];
+      publish_draws(line, static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')));
+      stage.scrambled.clear();
+      scramble_records(stage.decoded, true, stage);
+      encode(stage, stage.scrambled.size());
+      wait_for_turn(line);
+      write(stage, stage.scrambled.size());
+    } else if (end - begin == 1) {  // the common case: decode and count, then the rest
+      decode(begin, stage);
+      const std::size_t draws = count_draws(stage.decoded, settings_.options);
       publish_draws(line, draws);
       const std::uint64_t before = stage.random.drawn();
       stage.scrambled.clear();
@@ -254,12 +292,23 @@ class Pipeline {
       write(stage, stage.scrambled.size());
     } else {  // a line of several pieces: one after the other, in turn
       wait_for_turn(line);
-      const std::uint64_t before = stage.random.drawn();
+      const std::uint64_t before = settings_.per_line ? stage.record : stage.random.drawn();
       std::size_t kept = 0;  // units at the end of `scrambled` that the next piece may complete
+      bool held_cr = false;  // per line: a CR that ended the last piece, not yet given to a record
       for (std::size_t k = begin; k < end; ++k) {
-        decode(k, stage);
+        if (held_cr) {
+          stage.decoded.assign(1, u'\r');
+          append_utf16_crlf(cutting_.pieces[k], true, stage.decoded);
+        } else {
+          decode(k, stage);
+        }
         stage.scrambled.erase(0, stage.scrambled.size() - kept);
-        if (k + 1 < end) {
+        if (settings_.per_line) {
+          // A CR at the end may start a line break with the next piece's LF.
+          held_cr = k + 1 < end && !stage.decoded.empty() && stage.decoded.back() == u'\r';
+          const std::u16string_view ready = std::u16string_view(stage.decoded).substr(0, stage.decoded.size() - held_cr);
+          scramble_records(ready, k + 1 == end, stage);
+        } else if (k + 1 < end) {
           stage.scrambler.push(stage.decoded, stage.scrambled);
         } else {
           stage.scrambler.push_last(stage.decoded, stage.scrambled);
@@ -271,9 +320,42 @@ class Pipeline {
         encode(stage, ready);
         write(stage, ready);
       }
-      publish_draws(line, stage.random.drawn() - before);
+      publish_draws(line, (settings_.per_line ? stage.record : stage.random.drawn()) - before);
     }
     end_turn();
+  }
+
+  // Per line: the generator of record number stage.record.
+  void start_record(Stage& stage) {
+    stage.record_random = RecordRandom(settings_.seed, RecordKey::number(stage.record));
+  }
+
+  // Per line: scrambles `text`, the next part of the text, record by record
+  // into stage.scrambled, each record's result followed by a line break. A
+  // record that `text` leaves open goes on in the next part, unless `end`:
+  // then it ends here (if anything of it was given). `text` ends in no CR
+  // unless `end`.
+  void scramble_records(std::u16string_view text, bool end, Stage& stage) {
+    for (;;) {
+      const std::size_t line_break = text.find(u"\r\n");
+      if (line_break == std::u16string_view::npos) break;
+      stage.scrambler.push_last(text.substr(0, line_break), stage.scrambled);
+      stage.scrambled.append(u"\r\n");
+      text.remove_prefix(line_break + 2);
+      ++stage.record;
+      stage.record_open = false;
+      start_record(stage);
+    }
+    if (end) {
+      if (!text.empty() || stage.record_open) {
+        stage.scrambler.push_last(text, stage.scrambled);
+        stage.scrambled.append(u"\r\n");
+      }
+      stage.record_open = false;
+    } else if (!text.empty()) {
+      stage.scrambler.push(text, stage.scrambled);
+      stage.record_open = true;
+    }
   }
 
   void decode(std::size_t k, Stage& stage) {
@@ -345,17 +427,44 @@ class Pipeline {
   }
 
   Io& io_;
-  const std::uint32_t seed_;
+  const Settings& settings_;
   const Cutting& cutting_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::uint64_t> draws_;  // per line: its draws + 1, or 0 while not known
+  std::vector<std::uint64_t> draws_;  // per line of work: its draws (per line: line breaks) + 1, or 0 while not known
   std::size_t lines_written_ = 0;
   std::exception_ptr error_;
   // Used only by the worker that has the turn:
   std::size_t sent_units_ = 0;  // units of the result written so far
   bool written_anything_ = false;
 };
+
+// Adds the words of --keep-file `name`, one a line (LF or CR LF), to `keep`;
+// empty lines are skipped.
+void add_keep_file(const std::string& name, Io& io, std::vector<std::u16string>& keep) {
+  const CheckedInput input = read_and_check(name, io);
+  std::string_view text = input.text();
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view word = text.substr(0, end);
+    if (word.ends_with('\r')) word.remove_suffix(1);
+    if (!word.empty()) append_utf16_crlf(word, false, keep.emplace_back());
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+}
+
+// Per line, the last line's number must stay within the keys' range.
+void check_line_numbers(const std::vector<CheckedInput>& inputs, std::size_t total, std::uint64_t first_line) {
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  if (first_line <= kMax - total) return;  // there are at most `total` line breaks
+  std::uint64_t line_breaks = 0;
+  for (const CheckedInput& input : inputs) line_breaks += std::count(input.text().begin(), input.text().end(), '\n');
+  if (line_breaks > kMax - first_line) {
+    throw Failure("Zu viele Zeilen für --first-line " + std::to_string(first_line) +
+                  ": Die Zeilennummern gingen über 18446744073709551615 hinaus.");
+  }
+}
 
 int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   Options options;
@@ -374,14 +483,23 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   }
   if (options.inputs.empty()) options.inputs.emplace_back("-");
 
+  Settings settings;
+  settings.seed = options.seed;
+  settings.options = std::move(options.scramble);
+  settings.per_line = options.per_line;
+  settings.first_line = options.first_line;
+  for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
+  validate(settings.options);  // the parser has checked each value
+
   std::vector<CheckedInput> inputs;
   inputs.reserve(options.inputs.size());
   for (const std::string& name : options.inputs) inputs.push_back(read_and_check(name, io));
 
   std::size_t total = 0;
   for (const CheckedInput& input : inputs) total += input.text().size();
+  if (settings.per_line) check_line_numbers(inputs, total, settings.first_line);
   const Cutting cutting = cut(inputs, piece_bytes);
-  Pipeline pipeline(io, options.seed, cutting);
+  Pipeline pipeline(io, settings, cutting);
   pipeline.run(workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1);
   return 0;
 }

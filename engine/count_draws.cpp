@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/internal/careful.hpp"
 #include "engine/internal/graphemes.hpp"
 #include "engine/internal/units.hpp"
+#include "engine/internal/word_rule.hpp"
 #include "engine/scramble.hpp"
 
 #if defined(__SSE2__)
@@ -181,8 +183,44 @@ class DrawCounter {
   std::vector<std::uint32_t> bounds_;
 };
 
+// The draws with options other than the default: word by word, each one
+// found as the scramble's scan finds it and judged by the options' rule.
+std::size_t count_option_draws(std::u16string_view text, const ScrambleOptions& options) {
+  const internal::WordRule rule(options);
+  const std::array<std::uint8_t, 65536>& table = internal::unit_table();
+  std::vector<std::uint32_t> bounds;
+  std::size_t draws = 0;
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    const std::uint8_t cls = table[text[i]] & kClassBits;
+    if (cls == internal::kSpace || cls == internal::kClosingMark || cls == internal::kOpeningMark) {
+      ++i;
+      continue;
+    }
+    if (internal::line_break_at(text, i)) {
+      i += 2;
+      continue;
+    }
+    const std::size_t start = i;
+    std::uint8_t joins = 0;
+    for (; i < n; ++i) {
+      const std::uint8_t t = table[text[i]];
+      const std::uint8_t k = t & kClassBits;
+      if (k != internal::kWordUnit && (k != internal::kCarriageReturn || internal::line_break_at(text, i))) break;
+      joins |= t;
+    }
+    draws += rule.draws(text.substr(start, i - start), (joins & kJoins) == 0, bounds);
+  }
+  return draws;
+}
+
 }  // namespace
 
-std::size_t count_draws(std::u16string_view text) { return DrawCounter(text).count(); }
+std::size_t count_draws(std::u16string_view text, const ScrambleOptions& options) {
+  validate(options);
+  if (options.mode == Mode::careful) return internal::careful_count_draws(text, options);
+  if (is_classic_default(options)) return DrawCounter(text).count();
+  return count_option_draws(text, options);
+}
 
 }  // namespace textquirl

@@ -1,6 +1,7 @@
 #include "engine/error.hpp"
 
 #include <cstdlib>
+#include <string>
 
 namespace textquirl {
 
@@ -17,6 +18,27 @@ const char* describe(WordTooLong::Limit limit) {
 }  // namespace
 
 WordTooLong::WordTooLong(Limit limit) : std::length_error(describe(limit)), limit_(limit) {}
+
+InvalidOption::InvalidOption(const char* option)
+    : std::invalid_argument(std::string("textquirl: option out of range: ") + option), option_(option) {}
+
+[[noreturn]] void internal::fail_option(const char* option) {
+#if defined(__cpp_exceptions) || defined(__EXCEPTIONS)
+  throw InvalidOption(option);
+#else
+  (void)option;
+  std::abort();
+#endif
+}
+
+[[noreturn]] void internal::fail_argument(const char* message) {
+#if defined(__cpp_exceptions) || defined(__EXCEPTIONS)
+  throw std::invalid_argument(message);
+#else
+  (void)message;
+  std::abort();
+#endif
+}
 
 [[noreturn]] void internal::fail(WordTooLong::Limit limit) {
 #if defined(__cpp_exceptions) || defined(__EXCEPTIONS)

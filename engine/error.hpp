@@ -30,11 +30,28 @@ class WordTooLong : public std::length_error {
   Limit limit_;
 };
 
+// An option out of its range; option() names the field of ScrambleOptions
+// ("mode", "min_length", "rate").
+//   InvalidOption("rate").option() == std::string_view("rate")
+class InvalidOption : public std::invalid_argument {
+ public:
+  explicit InvalidOption(const char* option);
+  const char* option() const noexcept { return option_; }
+
+ private:
+  const char* option_;  // a string literal
+};
+
 namespace internal {
 
 // The one place where the engine fails: throws WordTooLong(limit), or, built
 // without exceptions, aborts.
 [[noreturn]] void fail(WordTooLong::Limit limit);
+// The same for an option out of range: throws InvalidOption(option), a
+// string literal, or aborts.
+[[noreturn]] void fail_option(const char* option);
+// Throws std::invalid_argument(message) for a bad argument, or aborts.
+[[noreturn]] void fail_argument(const char* message);
 
 }  // namespace internal
 

@@ -1,12 +1,18 @@
 #include "engine/scramble.hpp"
 
 #include <array>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "engine/internal/careful.hpp"
 #include "engine/internal/output.hpp"
+#include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
+#include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
+#include "engine/record.hpp"
 
 // The scramble works in one left-to-right pass over the text. It cuts the
 // text into tokens: punctuation marks (each one a token of its own), line
@@ -74,23 +80,50 @@ std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::siz
 
 }  // namespace
 
-class Scrambler::Impl {
- public:
-  virtual ~Impl() = default;
-  // Scrambles the next piece; `last` ends the text.
-  virtual void push(std::u16string_view piece, bool last, std::u16string& out) = 0;
-};
-
 namespace {
+
+// Words as the options want them: a kept word or one too short is written as
+// it is; an eligible one takes the rate's draw (below rate 1) and its
+// shuffle's, then is written as it was when the rate left it, rotated when
+// always_change finds its shuffle left it unchanged.
+template <class Source>
+class OptionWords {
+ public:
+  OptionWords(Source& random, const ScrambleOptions& options) : random_(random), shuffler_(random), rule_(options) {}
+
+  // As WordShuffler::append_word; callers reserve room for the word first.
+  void append_word(std::u16string_view word, bool simple, Output& out) {
+    bounds_.clear();
+    if (rule_.kept(word) || !rule_.eligible(rule_.characters(word, simple, bounds_))) {
+      out.put(word);
+      return;
+    }
+    const bool scrambled = rule_.draw_scrambled(random_);
+    char16_t* const start = out.cursor();  // the room is reserved: the word's units stay here
+    shuffler_.append_word(word, simple, out);
+    if (!scrambled) {
+      std::copy(word.begin(), word.end(), start);
+    } else if (rule_.always_change() && std::equal(word.begin(), word.end(), start)) {
+      internal::rotate_inner(start, word.size(), bounds_);
+    }
+  }
+
+ private:
+  Source& random_;
+  internal::WordShuffler<Source> shuffler_;
+  internal::WordRule rule_;
+  std::vector<std::uint32_t> bounds_;
+};
 
 // The scan over the pieces. What crosses a cut: whether anything was written
 // yet, whether the last token was an opening mark or a line break, and an
 // unfinished word (its units so far, whether any of them may join a
 // neighbour, and whether a CR stands after it that the next unit decides).
-template <class Source>
+template <class Source, class Words>
 class PieceScrambler final : public Scrambler::Impl {
  public:
-  explicit PieceScrambler(Source& random) : words_(random) {}
+  template <class... Args>
+  explicit PieceScrambler(Source& random, const Args&... args) : words_(random, args...) {}
 
   // Flattened: the helpers it calls are compiled into it, which keeps the
   // output's cursor and the scan's state in registers (about a tenth
@@ -202,7 +235,7 @@ class PieceScrambler final : public Scrambler::Impl {
   }
 
   const UnitTable& table_ = unit_table();
-  internal::WordShuffler<Source> words_;
+  Words words_;
   bool first_ = true;           // nothing written yet
   bool after_opening_ = false;  // the last token was "(" or "["
   bool after_line_ = false;     // the output ends with a line break
@@ -211,16 +244,31 @@ class PieceScrambler final : public Scrambler::Impl {
   std::uint8_t joins_ = 0;      // table bits of carried_'s units
 };
 
-std::unique_ptr<Scrambler::Impl> make_impl(RandomSource& random) {
-  // The programs' own generator is called directly, without a virtual call
-  // per draw.
-  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return std::make_unique<PieceScrambler<DefaultRandom>>(*fixed);
-  return std::make_unique<PieceScrambler<RandomSource>>(random);
+// The classic default keeps its own code, untouched by the options.
+template <class Source>
+std::unique_ptr<Scrambler::Impl> make_for(Source& random, const ScrambleOptions& options) {
+  if (options.mode == Mode::careful) {
+    ScrambleOptions words = options;
+    words.mode = Mode::classic;
+    if (is_classic_default(words)) return std::make_unique<internal::CarefulScrambler<internal::WordShuffler<Source>>>(random);
+    return std::make_unique<internal::CarefulScrambler<OptionWords<Source>>>(random, options);
+  }
+  if (is_classic_default(options)) return std::make_unique<PieceScrambler<Source, internal::WordShuffler<Source>>>(random);
+  return std::make_unique<PieceScrambler<Source, OptionWords<Source>>>(random, options);
+}
+
+std::unique_ptr<Scrambler::Impl> make_impl(RandomSource& random, const ScrambleOptions& options) {
+  validate(options);
+  // The programs' own generators are called directly, without a virtual
+  // call per draw.
+  if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return make_for(*fixed, options);
+  if (auto* record = dynamic_cast<RecordRandom*>(&random)) return make_for(*record, options);
+  return make_for(random, options);
 }
 
 }  // namespace
 
-Scrambler::Scrambler(RandomSource& random) : impl_(make_impl(random)) {}
+Scrambler::Scrambler(RandomSource& random, const ScrambleOptions& options) : impl_(make_impl(random, options)) {}
 Scrambler::Scrambler(Scrambler&&) noexcept = default;
 Scrambler& Scrambler::operator=(Scrambler&&) noexcept = default;
 Scrambler::~Scrambler() = default;
@@ -229,9 +277,9 @@ void Scrambler::push(std::u16string_view piece, std::u16string& out) { impl_->pu
 void Scrambler::push_last(std::u16string_view piece, std::u16string& out) { impl_->push(piece, true, out); }
 
 
-std::u16string scramble(std::u16string_view text, RandomSource& random) {
+std::u16string scramble(std::u16string_view text, RandomSource& random, const ScrambleOptions& options) {
   std::u16string out;
-  Scrambler(random).push_last(text, out);
+  Scrambler(random, options).push_last(text, out);
   return out;
 }
 

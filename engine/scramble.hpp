@@ -19,19 +19,27 @@
 #include <string_view>
 
 #include "error.hpp"
+#include "options.hpp"
 #include "random_source.hpp"
 
 namespace textquirl {
 
 // Scrambles `text` (line breaks as CR LF), drawing from `random` one value per
-// character moved, word by word from the start. Linear in the text's length
-// (a single very long word: n log n). Throws std::bad_alloc when memory runs
-// out, WordTooLong for a word beyond the engine's indices; `text` is never
-// changed.
-std::u16string scramble(std::u16string_view text, RandomSource& random);
+// character moved, word by word from the start; `options` (engine/options.hpp)
+// choose which words and how, the default being the classic scramble. Linear
+// in the text's length (a single very long word: n log n). Throws
+// std::bad_alloc when memory runs out, WordTooLong for a word beyond the
+// engine's indices, InvalidOption for options that validate() refuses; `text`
+// is never changed.
+//   ScrambleOptions o; o.keep = {u"Hallo"};
+//   scramble(u"Hallo Hallo!", random, o) == u"Hallo Hallo!"  // no draws taken
+std::u16string scramble(std::u16string_view text, RandomSource& random, const ScrambleOptions& options = {});
 
-// The number of values scramble(text) draws: for each word of four or more
-// characters, its characters less two. A text cut right after a line break
+// The number of values scramble(text, random, options) draws: with the
+// default options, for each word of four or more characters, its characters
+// less two; otherwise for each word not kept and of at least min_length
+// characters, its characters less two, and one more below rate 1. Throws
+// InvalidOption as scramble does. A text cut right after a line break
 // (CR LF) scrambles as its two parts do apart, the second part drawing from
 // where the first leaves off, so the parts of a long text may be scrambled
 // side by side:
@@ -39,7 +47,7 @@ std::u16string scramble(std::u16string_view text, RandomSource& random);
 //   second.discard(count_draws(u"Hallo Welt\r\n"));
 //   scramble(u"Hallo Welt\r\n", first) + scramble(u"tschüss", second)
 //       == scramble(u"Hallo Welt\r\ntschüss", whole)
-std::size_t count_draws(std::u16string_view text);
+std::size_t count_draws(std::u16string_view text, const ScrambleOptions& options = {});
 
 // Scrambles a text given in pieces. Whatever the cuts (inside a word, between
 // CR and LF, inside a character of several units), the pieces of the result
@@ -53,8 +61,9 @@ std::size_t count_draws(std::u16string_view text);
 //   s.push_last(u"lt!", out);   // out == u"Hlalo, Wlet!"
 class Scrambler {
  public:
-  // Draws from `random`, which must outlive the scrambler.
-  explicit Scrambler(RandomSource& random);
+  // Draws from `random`, which must outlive the scrambler, with `options`
+  // (copied). Throws InvalidOption for options that validate() refuses.
+  explicit Scrambler(RandomSource& random, const ScrambleOptions& options = {});
   Scrambler(Scrambler&&) noexcept;
   Scrambler& operator=(Scrambler&&) noexcept;
   ~Scrambler();

@@ -12,8 +12,10 @@ set -euo pipefail
 # Windows program ("windows": that cross build alone), what makes and checks
 # the Windows setup and the Debian packages ("package": making them alone), and
 # Chromium with the WebAssembly build of the web page ("web": that build alone;
-# Node.js and npm from Debian only where no node and npm are installed), and
-# for "bench" what times the filter against other commands.
+# Node.js and npm from Debian only where no node and npm are installed), the
+# Python package's build ("package": its wheel) and, for the tests, a virtual
+# environment with pytest and Dask (its data frames need pandas), and for
+# "bench" what times the filter against other commands.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 # (the Python package's source distribution and wheel with Debian's python3,
 # zip for the web page's archive)
@@ -35,12 +37,13 @@ case "${1:-test}" in
   test|bench)
     packages=(build-essential cmake ninja-build pkg-config libicu-dev qt6-base-dev libxcb1-dev
               qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
-    [[ "${1:-test}" == bench ]] && packages+=(hyperfine time)
+    [[ "${1:-test}" == bench ]] && packages+=(hyperfine time "${python[@]}")
     if [[ "${1:-test}" == test ]]; then
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
                  openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
                  "${windows[@]}" wine64 fonts-wine
-                 "${package[@]}" unzip lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium)
+                 "${package[@]}" unzip lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium
+                 python3-venv python3-pytest python3-dask python3-distributed python3-pandas)
     fi
     ;;
   *) echo "usage: $0 [run|test|windows|package|web|bench]" >&2; exit 2 ;;

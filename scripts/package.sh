@@ -8,6 +8,7 @@
 #   libtextquirl-dev_<version>_<arch>.deb       the engine for C++ programs
 #   python3-textquirl_<version>_<arch>.deb      the Python module for Debian's python3
 #   textquirl-<version>.tar.gz                  the Python package's source distribution
+#   textquirl-<version>-cp311-cp311-linux_x86_64.whl   the Python package, built from it
 #   textquirl-<version>-web.zip                 the web page, as it is served
 #   SHA256SUMS                                  over all of them
 # Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
@@ -59,7 +60,7 @@ cmake --build build-package -j"$jobs" --target deb
 rm -rf dist
 mkdir dist
 cp build-windows/packages/* build-package/packages/* build-package/python/textquirl-"$version".tar.gz \
-   build-package/textquirl-"$version"-web.zip dist/
+   "$wheel" build-package/textquirl-"$version"-web.zip dist/
 cp build-windows/bin/textquirl-cli.exe dist/textquirl-cli-"$version"-windows-x64.exe
 (cd dist && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\0' | LC_ALL=C sort -z |
   xargs -0 sha256sum -- > SHA256SUMS)

@@ -146,11 +146,16 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
   const std::vector<std::string> pieces = {
       "Wort", "Buchstaben", "a", "e", " ", "  ", "\n", "\r\n", "\r", ".", ",", "(", "[", "\"", "-", "\\n",
       "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "e\xCC\x81", "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA",
-      "\xEF\xBB\xBF", "\0"s};
+      "\xEF\xBB\xBF", "\0"s, "\xE2\x80\x9E", "\xE2\x80\x93", "7:30", "\xC2\xA0", "info@example.org"};
   std::mt19937 gen(11);
   for (int round = 0; round < 300; ++round) {
     FakeIo io;
     std::vector<std::string_view> args;
+    ScrambleOptions options;  // every other round careful, which counts its draws its own way
+    if (round % 2) {
+      options.mode = Mode::careful;
+      args = {"--mode", "careful"};
+    }
     std::string whole;
     const std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
     for (std::size_t f = 0, files = 1 + gen() % 3; f < files; ++f) {
@@ -161,7 +166,8 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
       whole += std::string_view(text).substr(text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
     }
     DefaultRandom random;
-    const std::string expected = utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(whole)), random)));
+    const std::string expected =
+        utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(whole)), random, options)));
     const std::size_t piece_bytes = 4 + gen() % 16;
     const unsigned workers = 1 + round % 3;  // three: lines skipped two at a time
     SCOPED_TRACE("round " + std::to_string(round) + ", pieces of " + std::to_string(piece_bytes) + ", " +
@@ -173,8 +179,12 @@ TEST(RunFilter, AnyPieceSizeGivesTheWholeTextsResult) {
   // A text of more than a megabyte: the normal pieces, on two threads.
   std::string big = "x";  // a byte-order mark further on is an ordinary character
   while (big.size() < (std::size_t{3} << 19)) big += pieces[gen() % pieces.size()];
-  DefaultRandom random;
+  DefaultRandom random, careful_random;
   EXPECT_EQ(scrambled(big), utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(big)), random))));
+  ScrambleOptions careful;
+  careful.mode = Mode::careful;
+  EXPECT_EQ(scrambled(big, {"--mode", "careful"}),
+            utf16_to_utf8(crlf_to_lf(scramble(to_crlf(utf8_to_utf16(big)), careful_random, careful))));
 }
 
 TEST(RunFilter, FindsTheFirstBadByteOfALongInput) {
