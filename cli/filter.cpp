@@ -38,9 +38,17 @@ constexpr std::string_view kHelp =
     "sich dekodiert: Ein Zeichen darf nicht auf zwei DATEIen verteilt sein, und ein\n"
     "Byte-Order-Mark am Anfang jeder DATEI wird weggelassen. Die Texte werden dann\n"
     "aneinandergehängt und als ein Text verwurschtelt.\n"
-    "Schreibt das Ergebnis als UTF-8 auf die Standardausgabe, Zeilenumbrüche als LF.\n"
+    "Schreibt das Ergebnis als UTF-8 auf die Standardausgabe (oder mit -o in eine\n"
+    "DATEI), Zeilenumbrüche als LF.\n"
     "\n"
     "Optionen:\n"
+    "  -o, --output DATEI\n"
+    "                 das Ergebnis in DATEI schreiben statt auf die Standardausgabe:\n"
+    "                 erst in eine neue Datei daneben, die DATEI erst ersetzt, wenn\n"
+    "                 alles gelungen ist (bei einem Fehler bleibt DATEI unverändert).\n"
+    "                 DATEI darf eine der Eingaben sein; die Zugriffsrechte einer\n"
+    "                 bestehenden DATEI bleiben, eine symbolische Verknüpfung auch\n"
+    "                 (ersetzt wird die Datei, auf die sie zeigt)\n"
     "  --seed N       den Zufallsgenerator mit N (0 bis 4294967295) starten statt\n"
     "                 mit dem festen Startwert 5489\n"
     "  -h, --help     diese Hilfe anzeigen und beenden\n"
@@ -148,12 +156,46 @@ CheckedInput read_and_check(const std::string& name, Io& io) {
   return input;
 }
 
+// "auf die Standardausgabe" or "in „FILE“", for the messages of writing.
+std::string output_place(const Io& io) {
+  return io.output_file().empty() ? "auf die Standardausgabe" : "in " + quoted(io.output_file());
+}
+
 void write_or_fail(Io& io, std::string_view data) {
   const IoStatus status = io.write_stdout(data);
   if (!status.ok()) {
-    throw Failure("Fehler beim Schreiben auf die Standardausgabe: " + status.error + ".");
+    throw Failure("Fehler beim Schreiben " + output_place(io) + ": " + status.error + ".");
   }
 }
+
+// The output file of --output while the run lasts: opened in the
+// constructor, discarded by the destructor unless committed.
+class OutputFile {
+ public:
+  OutputFile(Io& io, const std::string& path) : io_(io) {
+    if (path.empty()) return;
+    const IoStatus status = io.open_output_file(path);
+    if (!status.ok()) throw Failure("Kann " + quoted(path) + " nicht schreiben: " + status.error + ".");
+    open_ = true;
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() {
+    if (open_) io_.discard_output_file();
+  }
+
+  // Puts the result in its place; a run without --output has nothing to do.
+  void commit() {
+    if (!open_) return;
+    const IoStatus status = io_.commit_output_file();
+    if (!status.ok()) throw Failure("Fehler beim Schreiben " + output_place(io_) + ": " + status.error + ".");
+    open_ = false;
+  }
+
+ private:
+  Io& io_;
+  bool open_ = false;
+};
 
 // The text in pieces of at most a given size, none splitting a character,
 // grouped into lines of work: runs of pieces that end right after an LF (or
@@ -499,8 +541,11 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   for (const CheckedInput& input : inputs) total += input.text().size();
   if (settings.per_line) check_line_numbers(inputs, total, settings.first_line);
   const Cutting cutting = cut(inputs, piece_bytes);
+  // Opened once every input is read, so that the output file may be one.
+  OutputFile output(io, options.output);
   Pipeline pipeline(io, settings, cutting);
   pipeline.run(workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1);
+  output.commit();
   return 0;
 }
 

@@ -40,8 +40,24 @@ class Io {
   // Replaces `contents` with the whole file at `path`, mapped into memory
   // where that is cheaper than reading it.
   virtual IoStatus map_file(const std::string& path, InputBytes& contents) = 0;
-  // Writes all of `data` to standard output.
+  // Writes all of `data` to standard output, or to the output file while
+  // one is open.
   virtual IoStatus write_stdout(std::string_view data) = 0;
+  // Opens the output file for `path`: from now on write_stdout writes to a
+  // new temporary file beside `path` (beside the file a symbolic link
+  // `path` leads to) instead of standard output. `path` must not be a
+  // directory or other special file.
+  virtual IoStatus open_output_file(const std::string& path) = 0;
+  // The `path` of the open output file; empty while output goes to standard output.
+  virtual const std::string& output_file() const = 0;
+  // Puts the temporary file in the place of the file `path` names, whole,
+  // with the permission bits of the file it replaces; a symbolic link stays
+  // and leads to the new file. On failure the temporary file is still there
+  // for discard_output_file.
+  virtual IoStatus commit_output_file() = 0;
+  // Removes the temporary file, if any, and leaves `path` as it was;
+  // output goes to standard output again.
+  virtual void discard_output_file() = 0;
   // Writes a message to standard error; failures there cannot be reported.
   virtual void write_stderr(std::string_view message) = 0;
 };
@@ -49,7 +65,9 @@ class Io {
 // Runs the program for `args` (without the program name) and returns its exit
 // status: 0 on success, 1 on any error, after a German message on standard
 // error that starts with "textquirl-cli: ". Standard output gets either the
-// complete result or, on an input error, nothing at all: every input is read
+// complete result or, on an input error, nothing at all; with --output FILE,
+// FILE is replaced by the complete result or, on any error, left as it
+// was (the result goes to a temporary file first). Every input is read
 // and checked first, then the text is decoded, scrambled, encoded and written
 // in pieces of about kPieceBytes input bytes.
 int run_filter(std::span<const std::string_view> args, Io& io);

@@ -136,6 +136,12 @@ Options parse_options(std::span<const std::string_view> args) {
       options.seed = parse_seed(args[++i]);
     } else if (arg.starts_with("--seed=")) {
       options.seed = parse_seed(arg.substr(7));
+    } else if (arg == "-o" || arg == "--output" || arg.starts_with("--output=")) {
+      const std::string_view name = arg.starts_with("--output=") ? arg.substr(9)
+                                    : i + 1 < args.size()        ? args[++i]
+                                                                 : std::string_view();
+      if (name.empty()) throw UsageError("Bei " + std::string(arg.substr(0, arg.find('='))) + " fehlt der Dateiname.");
+      options.output = name;
     } else if (const auto mode = value_of("--mode", args, i)) {
       options.scramble.mode = parse_mode(*mode);
     } else if (const auto length = value_of("--min-length", args, i)) {

@@ -24,6 +24,7 @@ struct Options {
   std::vector<std::string> keep_files;  // --keep-file, in order
   bool per_line = false;                // --per-line: each line a record of its own
   std::uint64_t first_line = 1;         // --first-line: the number of the first line
+  std::string output;                   // -o FILE: the file the result replaces; empty: standard output
 };
 
 // A command line that cannot be understood; `what()` is the German message
@@ -40,15 +41,16 @@ std::string quoted(std::string_view text);
 // Parses `args` (without the program name). Options may stand anywhere before
 // "--"; after it everything is an input name; "-" alone is an input. The
 // first --help (-h) or --version (-V) ends parsing. An option's value follows
-// as the next argument or after "=". The last --seed, --mode, --min-length,
-// --rate and --first-line win; --keep and --keep-file add up. Throws
-// UsageError for an unknown option, a missing or bad value (naming the option
-// and what it allows), or --first-line without --per-line.
+// as the next argument or after "=". The last --seed, --output (-o), --mode,
+// --min-length, --rate and --first-line win; --keep and --keep-file add up.
+// Throws UsageError for an unknown option, a missing or bad value (naming the
+// option and what it allows), or --first-line without --per-line.
 //   const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
 //   parse_options(args).seed == 7;  parse_options(args).inputs == std::vector<std::string>{"a.txt", "-x"}
 //   const std::vector<std::string_view> rate = {"--rate", "0,5", "--keep=Hund,Katze"};
 //   parse_options(rate).scramble.rate == 0.5;
 //   parse_options(rate).scramble.keep == std::vector<std::u16string>{u"Hund", u"Katze"}
+//   parse_options(std::vector<std::string_view>{"-o", "a.txt", "a.txt"}).output == "a.txt"
 Options parse_options(std::span<const std::string_view> args);
 
 }  // namespace textquirl::cli

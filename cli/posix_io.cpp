@@ -1,6 +1,7 @@
 #include "cli/posix_io.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -9,9 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace textquirl::cli {
 namespace {
@@ -43,8 +47,8 @@ std::string too_large(std::string_view input, std::string_view size, std::uint64
          " Bytes)";
 }
 
-// The bound on one input, computed once from the machine's memory, and the
-// errors for inputs beyond it.
+// The bound on one input, computed once from the memory the filter may count
+// on, and the errors for inputs beyond it.
 class InputBound {
  public:
   explicit InputBound(std::uint64_t memory)
@@ -73,18 +77,19 @@ class InputBound {
   std::size_t limit_;
 };
 
-// Reads `fd`, whose fstat() gave `info` (or nothing: `known` false), to its
-// end into `contents`, reserving a regular file's size up front so that the
-// buffer never has to move. Stops with an error once the input is known to
-// exceed the bound.
-IoStatus read_all(int fd, bool known, const struct stat& info, std::string& contents, const InputBound& bound) {
+// Reads `fd` to its end into `contents`, reserving a regular file's size up
+// front so that the buffer never has to move. Stops with an error once the
+// input is known to exceed the bound.
+IoStatus read_all(int fd, std::string& contents, const InputBound& bound) {
   contents.clear();
-  if (known) {
+  struct stat info {};
+  if (fstat(fd, &info) == 0) {
     if (IoStatus status = bound.check_file(info); !status.ok()) return status;
     if (S_ISREG(info.st_mode) && info.st_size > 0) {
       contents.reserve(static_cast<std::size_t>(info.st_size) + 1);  // + 1: room to see the end
     }
   }
+  // Largest size that fits; one byte more is read to see it exceeded.
   const std::size_t limit = bound.limit();
   // Each read asks for twice what the last one brought (a pipe brings 64 KiB
   // at a time), since resize() clears the bytes it asks for.
@@ -112,10 +117,18 @@ IoStatus read_all(int fd, bool known, const struct stat& info, std::string& cont
   }
 }
 
+// Room for `bytes` in whole huge pages (2 MiB), which the kernel can then
+// give in one piece each: much cheaper than faulting in 4 KiB pages.
+std::size_t in_huge_pages(std::size_t bytes) {
+  constexpr std::size_t kHugePage = std::size_t{1} << 21;
+  return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
 // The same as read_all into an anonymous mapping: growing it moves pages
 // instead of copying bytes, and pages not yet read into cost nothing, so
-// the peak stays at about the input's size.
-IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound) {
+// the peak stays at about the input's size. `expected` (the size of a
+// regular file, else 0) sizes the first mapping.
+IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound, std::size_t expected = 0) {
   contents = InputBytes();
   struct stat info {};
   if (fstat(fd, &info) == 0) {
@@ -134,7 +147,10 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound) 
       return bound.stream_too_large();
     }
     if (have == capacity) {
-      const std::size_t grown = capacity == 0 ? std::size_t{1} << 24 : 2 * capacity;
+      // A regular file's size + 1, to see its end without growing.
+      const std::size_t grown = capacity != 0 ? 2 * capacity
+                                : expected != 0 ? in_huge_pages(expected + 1)
+                                                : std::size_t{1} << 24;
       void* moved = data == nullptr
                         ? mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                         : mremap(data, capacity, grown, MREMAP_MAYMOVE);
@@ -144,6 +160,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound) 
       }
       data = static_cast<char*>(moved);
       capacity = grown;
+      madvise(data, capacity, MADV_HUGEPAGE);  // a hint; refused where huge pages are off
     }
     const std::size_t want = std::min({capacity - have, kMaxSyscallBytes, limit + 1 - have});
     const ssize_t got = read(fd, data + have, want);
@@ -174,7 +191,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound) 
   sigset_t pipe_only;
   sigemptyset(&pipe_only);
   sigaddset(&pipe_only, SIGPIPE);
-  sigprocmask(SIG_UNBLOCK, &pipe_only, nullptr);
+  pthread_sigmask(SIG_UNBLOCK, &pipe_only, nullptr);
   raise(SIGPIPE);
   _exit(128 + SIGPIPE);  // not reached
 }
@@ -231,7 +248,38 @@ std::string system_error_text(int errnum) {
   return "Systemfehler Nummer " + std::to_string(errnum);
 }
 
-PosixIo::PosixIo() : memory_bytes_(physical_memory()) {}
+std::uint64_t cgroup_memory_limit(const std::string& limit_file) {
+  std::ifstream file(limit_file);
+  std::string value;
+  if (!(file >> value) || value.empty() || value.find_first_not_of("0123456789") != std::string::npos) return 0;
+  std::uint64_t bytes = 0;
+  for (const char c : value) {
+    if (bytes > (std::numeric_limits<std::uint64_t>::max() - 9) / 10) return 0;  // no real limit
+    bytes = bytes * 10 + static_cast<unsigned>(c - '0');
+  }
+  return bytes;
+}
+
+std::uint64_t available_memory(const std::string& cgroup_root, const std::string& own_cgroup) {
+  std::uint64_t memory = physical_memory();
+  std::string group;  // "/PATH" of the line "0::/PATH"
+  std::ifstream lines(own_cgroup);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("0::/")) group = line.substr(3);
+  }
+  while (group.ends_with('/')) group.pop_back();
+  // The group and each one above it, up to the root's own file (which a
+  // container's cgroup namespace shows as its root).
+  for (;;) {
+    const std::uint64_t limit = cgroup_memory_limit(cgroup_root + group + "/memory.max");
+    if (limit != 0 && (memory == 0 || limit < memory)) memory = limit;
+    if (group.empty()) break;
+    group.erase(group.rfind('/'));
+  }
+  return memory;
+}
+
+PosixIo::PosixIo() : memory_bytes_(available_memory()) {}
 
 IoStatus PosixIo::map_stdin(InputBytes& contents) {
   return read_all_mapped(STDIN_FILENO, contents, InputBound(memory_bytes_));
@@ -246,6 +294,17 @@ IoStatus open_for_reading(const std::string& path, int& fd) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return {system_error_text(errno)};
   return {};
+}
+
+// Whether the file open as `fd` has changed since `before` was taken: a
+// file cut short, grown or rewritten while it was read changes its size or
+// its modification time. (Reading, unlike a mapping, never faults on a
+// file cut short; this notices it.)
+bool changed_since(int fd, const struct stat& before) {
+  struct stat after {};
+  if (fstat(fd, &after) != 0) return true;
+  return after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
 }
 
 // Closes `fd` when it goes out of scope.
@@ -267,36 +326,125 @@ IoStatus PosixIo::map_file(const std::string& path, InputBytes& contents) {
   int fd = -1;
   if (IoStatus status = open_for_reading(path, fd); !status.ok()) return status;
   const FileCloser closer(fd);
+  struct stat before {};
+  const bool regular = fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+  const auto size = regular ? static_cast<std::uint64_t>(before.st_size) : 0;
   const InputBound bound(memory_bytes_);
-  struct stat info {};
-  const bool known = fstat(fd, &info) == 0;
-  if (known && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) >= kMapAtLeast) {
-    if (IoStatus status = bound.check_file(info); !status.ok()) return status;
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    void* start = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (start != MAP_FAILED) {
-      const auto length = static_cast<std::size_t>(size);
-      contents.mapped = std::shared_ptr<const char>(
-          static_cast<const char*>(start), [length](const char* p) { munmap(const_cast<char*>(p), length); });
-      contents.mapped_size = length;
-      return {};
-    }
-    // Some files (on some file systems) cannot be mapped: read them.
+  IoStatus status;
+  if (size >= kMapAtLeast) {
+    if (status = bound.check_file(before); !status.ok()) return status;
+    status = read_all_mapped(fd, contents, bound, static_cast<std::size_t>(size));
+  } else {
+    status = read_all(fd, contents.read, bound);
   }
-  return read_all(fd, known, info, contents.read, bound);
+  if (status.ok() && regular && changed_since(fd, before)) {
+    contents = InputBytes();
+    return {std::string(kChangedWhileRead)};
+  }
+  return status;
 }
 
 IoStatus PosixIo::write_stdout(std::string_view data) {
+  const int fd = output_fd_ >= 0 ? output_fd_ : STDOUT_FILENO;
   while (!data.empty()) {
-    const ssize_t put = write(STDOUT_FILENO, data.data(), std::min(data.size(), kMaxSyscallBytes));
+    const ssize_t put = write(fd, data.data(), std::min(data.size(), kMaxSyscallBytes));
     if (put < 0) {
       if (errno == EINTR) continue;
-      if (errno == EPIPE) end_by_closed_pipe();
+      if (errno == EPIPE && fd == STDOUT_FILENO) end_by_closed_pipe();
       return {system_error_text(errno)};
     }
     data.remove_prefix(static_cast<std::size_t>(put));
   }
   return {};
+}
+
+namespace {
+
+// The file `path` leads to: symbolic links followed, also one whose target
+// does not exist yet (then that target); a relative link counts from its
+// own directory.
+//   follow_links("out.txt") == "out.txt" where out.txt is no link
+//   follow_links("d/link") == "d/../real.txt" where d/link -> ../real.txt
+IoStatus follow_links(std::string path, std::string& target) {
+  for (int links = 0;; ++links) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    if (links == 40) return {system_error_text(ELOOP)};
+    std::string next(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = readlink(path.c_str(), next.data(), next.size());
+    if (length < 0) return {system_error_text(errno)};
+    if (static_cast<std::size_t>(length) == next.size()) {  // grown meanwhile: once more
+      --links;
+      continue;
+    }
+    next.resize(static_cast<std::size_t>(length));
+    const std::size_t slash = path.rfind('/');
+    path = next.starts_with('/') || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+  }
+  target = std::move(path);
+  return {};
+}
+
+}  // namespace
+
+IoStatus PosixIo::open_output_file(const std::string& path) {
+  discard_output_file();
+  std::string target;
+  if (IoStatus status = follow_links(path, target); !status.ok()) return status;
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return {system_error_text(EISDIR)};
+    if (!S_ISREG(info.st_mode)) return {"Keine gewöhnliche Datei"};
+  } else if (errno != ENOENT) {
+    return {system_error_text(errno)};
+  }
+  const std::size_t slash = target.rfind('/');
+  const std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  // Made with mode 0666 and the umask, as the shell's ">" would make the file.
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%06x", (static_cast<unsigned>(getpid()) * 7919u + counter++) & 0xFFFFFFu);
+    std::string temporary = directory + "." + name + suffix;
+    int fd;
+    do {
+      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return {system_error_text(errno)};
+    }
+    output_fd_ = fd;
+    output_path_ = path;
+    target_ = std::move(target);
+    temporary_ = std::move(temporary);
+    return {};
+  }
+  return {system_error_text(EEXIST)};
+}
+
+IoStatus PosixIo::commit_output_file() {
+  struct stat info {};
+  if (stat(target_.c_str(), &info) == 0 && fchmod(output_fd_, info.st_mode & 07777) != 0) {
+    return {system_error_text(errno)};
+  }
+  if (fsync(output_fd_) != 0) return {system_error_text(errno)};
+  const int fd = std::exchange(output_fd_, -1);
+  if (close(fd) != 0 && errno != EINTR) return {system_error_text(errno)};
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) return {system_error_text(errno)};
+  temporary_.clear();
+  output_path_.clear();
+  target_.clear();
+  return {};
+}
+
+void PosixIo::discard_output_file() {
+  if (output_fd_ >= 0) close(std::exchange(output_fd_, -1));
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+  output_path_.clear();
+  target_.clear();
 }
 
 void PosixIo::write_stderr(std::string_view message) {

@@ -258,9 +258,34 @@ IoStatus WindowsIo::write_stdout(std::string_view data) {
   return {windows_error_text(error)};
 }
 
+namespace {
+
+// `name` as a full path (ReplaceFileW wants one: "ergebnis.txt" -> "C:\\…\\ergebnis.txt").
+std::wstring full_path(const std::wstring& name) {
+  const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return name;
+  full.resize(length);
+  return full;
+}
+
+}  // namespace
+
 IoStatus WindowsIo::open_output_file(const std::string& path) {
   discard_output_file();
-  const std::wstring name = to_wide(path);
+  const std::wstring name = full_path(to_wide(path));
+  // A device (NUL, CON, COM1 …: "\\.\NUL" as a full path) is no file to put
+  // a result in.
+  if (name.rfind(L"\\\\.\\", 0) == 0) return {"Keine gewöhnliche Datei"};
+  const HANDLE probe = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(probe);
+    CloseHandle(probe);
+    if (type != FILE_TYPE_DISK) return {"Keine gewöhnliche Datei"};
+  }
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return {"Ist ein Verzeichnis"};
@@ -268,14 +293,6 @@ IoStatus WindowsIo::open_output_file(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return {windows_error_text(error)};
-  }
-  // A device name (NUL, CON, COM1 …) is no file to put a result in.
-  const HANDLE probe = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (probe != INVALID_HANDLE_VALUE) {
-    const DWORD type = GetFileType(probe);
-    CloseHandle(probe);
-    if (type != FILE_TYPE_DISK) return {"Keine gewöhnliche Datei"};
   }
   const std::size_t slash = name.find_last_of(L"\\/:");
   const std::wstring directory = slash == std::wstring::npos ? L"" : name.substr(0, slash + 1);
@@ -305,7 +322,7 @@ IoStatus WindowsIo::commit_output_file() {
   if (output_ == nullptr) return {};
   if (!FlushFileBuffers(output_)) return {windows_error_text(GetLastError())};
   CloseHandle(std::exchange(output_, nullptr));
-  const std::wstring name = to_wide(output_path_);
+  const std::wstring name = full_path(to_wide(output_path_));
   if (!ReplaceFileW(name.c_str(), temporary_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD error = GetLastError();
     // Nothing there yet to replace: the temporary file takes the name.

@@ -35,10 +35,10 @@ class WindowsIo final : public Io {
   // commit_output_file puts in its place with ReplaceFileW (the replaced
   // file's attributes and access rights stay) or, where there was none,
   // MoveFileExW. A directory or a device ("NUL", "CON") is refused.
-  IoStatus open_output_file(const std::string& path);
-  const std::string& output_file() const { return output_path_; }
-  IoStatus commit_output_file();
-  void discard_output_file();
+  IoStatus open_output_file(const std::string& path) override;
+  const std::string& output_file() const override { return output_path_; }
+  IoStatus commit_output_file() override;
+  void discard_output_file() override;
   void write_stderr(std::string_view message) override;
 
  private:

@@ -22,8 +22,23 @@ std::u16string_view reason(const WordTooLong& error) {
 }  // namespace
 
 ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
+  // Put back after a failed run, also one whose message could not be made.
+  struct PutBack {
+    DefaultRandom& random;
+    const DefaultRandom before;  // a few kilobytes, no allocation
+    bool keep = false;
+    ~PutBack() {
+      if (!keep) random = before;
+    }
+  } put_back{random_, random_};
+  Outcome outcome = attempt(text);
+  put_back.keep = outcome.ok;
+  return outcome;
+}
+
+ScrambleCommand::Outcome ScrambleCommand::attempt(std::u16string_view text) {
   try {
-    return {true, scrambler_ ? scrambler_(text) : scramble(text, random_)};
+    return {true, scrambler_ ? scrambler_(text, random_) : scramble(text, random_)};
   } catch (const std::bad_alloc&) {
     return {false, scramble_failure_message(kOutOfMemoryReason)};
   } catch (const WordTooLong& e) {

@@ -15,8 +15,9 @@ namespace textquirl {
 
 class ScrambleCommand {
  public:
-  // Turns a text with CR LF line breaks into its scrambled form. May throw.
-  using Scrambler = std::function<std::u16string(std::u16string_view)>;
+  // Turns a text with CR LF line breaks into its scrambled form, drawing
+  // from the command's generator. May throw.
+  using Scrambler = std::function<std::u16string(std::u16string_view, RandomSource&)>;
 
   struct Outcome {
     bool ok;
@@ -31,15 +32,20 @@ class ScrambleCommand {
 
   // Scrambles `text`. Out of memory, an exception of the engine or anything
   // else thrown becomes a failed Outcome (only a message too large for the
-  // memory left could still throw std::bad_alloc); the generator keeps
-  // whatever state the attempt left.
+  // memory left could still throw std::bad_alloc). A failed run draws
+  // nothing: the generator goes back to where it stood before, so the n-th
+  // successful run after a start gives the same text in every front end
+  // (the web page's included).
+  //   run(a) ok, run(b) fails, run(c) == what run(c) gives right after run(a)
   Outcome run(std::u16string_view text);
 
   // Replaces the scrambler that run() calls (a seam for tests); an empty
-  // function restores the engine.
+  // function restores the engine, scramble().
   void set_scrambler(Scrambler scrambler);
 
  private:
+  Outcome attempt(std::u16string_view text);
+
   DefaultRandom random_;
   Scrambler scrambler_;
 };

@@ -80,6 +80,8 @@ TEST(RunFilter, RejectsBadCommandLines) {
        "textquirl-cli: Startwert für --seed zu groß: „4294967296“ (höchstens 4294967295).\n"},
       {{"--seed=184467440737095516160"},
        "textquirl-cli: Startwert für --seed zu groß: „184467440737095516160“ (höchstens 4294967295).\n"},
+      {{"-o"}, "textquirl-cli: Bei -o fehlt der Dateiname.\n"},
+      {{"--output="}, "textquirl-cli: Bei --output fehlt der Dateiname.\n"},
   };
   for (const auto& [args, message] : cases) {
     SCOPED_TRACE(message);
@@ -288,6 +290,52 @@ TEST(RunFilter, ReportsWriteErrors) {
     EXPECT_EQ(io.err, "textquirl-cli: Fehler beim Schreiben auf die Standardausgabe: Kein Speicherplatz mehr auf dem Gerät.\n");
     EXPECT_EQ(detail::run_filter({}, whole, 64, 2), 0);
     EXPECT_TRUE(whole.out.starts_with(io.out) && io.out.size() < whole.out.size()) << writes;
+  }
+}
+
+// --output: the result replaces the file only when the whole run succeeded
+// (the file may be an input); on any error the file stays as it was and
+// the temporary output is discarded.
+TEST(RunFilter, OutputFileIsReplacedOnlyBySuccess) {
+  FakeIo io;
+  io.files["a.txt"] = kProse;
+  EXPECT_EQ(run(io, {"a.txt", "--output", "a.txt"}), 0) << io.err;
+  EXPECT_EQ(io.files["a.txt"], scrambled(kProse));
+  EXPECT_EQ(io.out, "");
+  FakeIo last_wins;
+  last_wins.standard_input = kProse;
+  EXPECT_EQ(run(last_wins, {"-o", "x.txt", "--output=b.txt"}), 0);
+  EXPECT_EQ(last_wins.files, (std::map<std::string, std::string>{{"b.txt", scrambled(kProse)}}));
+
+  const std::string kFull = "Kein Speicherplatz mehr auf dem Gerät";
+  struct Case {
+    const char* what;
+    void (*arrange)(FakeIo&);
+    std::string message;
+  };
+  const Case cases[] = {
+      {"bad input", [](FakeIo& io) { io.files["b.txt"] = "gut\xFF"; },
+       "Ungültiges UTF-8 in „b.txt“ bei Byte 3 (0xFF): dieses Byte kommt in UTF-8 nicht vor."},
+      {"cannot open", [](FakeIo& io) { io.open_output_error = "Keine Berechtigung"; },
+       "Kann „a.txt“ nicht schreiben: Keine Berechtigung."},
+      {"write fails", [](FakeIo& io) { io.write_error = "Kein Speicherplatz mehr auf dem Gerät"; },
+       "Fehler beim Schreiben in „a.txt“: " + kFull + "."},
+      {"commit fails", [](FakeIo& io) { io.commit_error = "Kein Speicherplatz mehr auf dem Gerät"; },
+       "Fehler beim Schreiben in „a.txt“: " + kFull + "."},
+      {"out of memory", [](FakeIo& io) { io.out_of_memory_on = "b.txt"; },
+       "Nicht genug Arbeitsspeicher, um „b.txt“ zu lesen."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeIo failing;
+    failing.files = {{"a.txt", kProse}, {"b.txt", "noch mehr Text"}};
+    c.arrange(failing);
+    const auto before = failing.files;
+    EXPECT_EQ(run(failing, {"a.txt", "b.txt", "-o", "a.txt"}), 1);
+    EXPECT_EQ(failing.err, "textquirl-cli: " + c.message + "\n");
+    EXPECT_EQ(failing.files, before);
+    EXPECT_EQ(failing.output_file(), "");  // discarded
+    EXPECT_EQ(failing.out, "");
   }
 }
 

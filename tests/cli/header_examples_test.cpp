@@ -53,6 +53,10 @@ TEST(HeaderExamples, OptionsAndSystemErrors) {
   const Options options = parse_options(args);
   EXPECT_EQ(options.seed, 7u);
   EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.txt", "-x"}));
+  const std::string_view output_args[] = {"-o", "a.txt", "a.txt"};
+  const Options output = parse_options(output_args);
+  EXPECT_EQ(output.output, "a.txt");
+  EXPECT_EQ(output.inputs, (std::vector<std::string>{"a.txt"}));
   EXPECT_EQ(system_error_text(ENOENT), "Datei oder Verzeichnis nicht gefunden");
   EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer 33)");
 }

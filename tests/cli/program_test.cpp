@@ -1,11 +1,14 @@
 // Runs the real textquirl-cli binary, to see exit statuses and output the way
 // a shell user sees them.
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -133,6 +136,103 @@ TEST(TextquirlCli, EndsQuietlyWhenTheReaderStopsEarly) {
   EXPECT_EQ(contents(status), "141\n");
   EXPECT_EQ(contents(err), "");
   for (const std::string& path : {big, err, status}) std::filesystem::remove(path);
+}
+
+// A big input cut short while the filter still works on it (its output
+// waits for a reader): the filter read it whole before it wrote anything,
+// so it neither dies (a mapped file cut short raises SIGBUS) nor loses text:
+// the result is the one of the untouched file.
+TEST(TextquirlCli, AnInputCutShortMeanwhileIsNoCrash) {
+  const std::filesystem::path dir = testing::TempDir();
+  const std::string big = (dir / "program_test_shrinks.txt").string();
+  std::string text;
+  for (int i = 0; text.size() < 30'000'000; ++i) text += "Zeile " + std::to_string(i) + " mit einigen längeren Wörtern\n";
+  std::ofstream(big, std::ios::binary) << text;
+  const Outcome untouched = run_cli({big}, "");
+  ASSERT_EQ(untouched.exit_status, 0);
+
+  int out[2], err[2];
+  ASSERT_EQ(pipe(out), 0);
+  ASSERT_EQ(pipe(err), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+    execl(TEXTQUIRL_CLI_PATH, TEXTQUIRL_CLI_PATH, big.c_str(), nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  // Once the pipe holds something the input has been read and the filter
+  // is at work on it, soon blocked on the full pipe.
+  int waiting = 0;
+  for (int i = 0; i < 1000 && waiting == 0; ++i) {
+    ioctl(out[0], FIONREAD, &waiting);
+    if (waiting == 0) usleep(10'000);
+  }
+  ASSERT_GT(waiting, 0);
+  ASSERT_EQ(truncate(big.c_str(), 100), 0);
+  Outcome outcome;
+  outcome.out = read_to_end(out[0]);
+  outcome.err = read_to_end(err[0]);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  std::filesystem::remove(big);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_TRUE(outcome.out == untouched.out) << "the result differs from the untouched file's";
+}
+
+// --output on real files: the file's permission bits stay, a symbolic link
+// stays and its target gets the result, the file may be the input; on an
+// error the file is untouched and no temporary file is left beside it.
+TEST(TextquirlCli, OutputReplacesTheFileOnlyWhenAllWentWell) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / "program_test_output";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "real");
+  const std::string text = "Verwurschtelte Buchstaben bleiben lesbar\n";
+  const std::string target = (dir / "real" / "brief.txt").string();
+  std::ofstream(target, std::ios::binary) << text;
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  fs::create_symlink("real/brief.txt", dir / "link.txt");
+  const std::string link = (dir / "link.txt").string();
+  auto contents = [](const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  auto entries = [&dir] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> files_before = entries();
+
+  const Outcome bad = run_cli({link, "-", "-o", link}, "kaputt\xFF");
+  EXPECT_EQ(bad.exit_status, 1);
+  EXPECT_EQ(bad.err, "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 6 (0xFF): "
+                     "dieses Byte kommt in UTF-8 nicht vor.\n");
+  EXPECT_EQ(contents(target), text);
+  EXPECT_EQ(entries(), files_before);
+
+  const Outcome ok = run_cli({link, "--output", link}, "");
+  EXPECT_EQ(ok.exit_status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "");
+  EXPECT_EQ(contents(target), run_cli({}, text).out);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+  EXPECT_EQ(entries(), files_before);
+
+  const Outcome no_dir = run_cli({"-o", (dir / "nirgends" / "x.txt").string()}, text);
+  EXPECT_EQ(no_dir.exit_status, 1);
+  EXPECT_EQ(no_dir.err, "textquirl-cli: Kann „" + (dir / "nirgends" / "x.txt").string() +
+                            "“ nicht schreiben: Datei oder Verzeichnis nicht gefunden.\n");
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 namespace {
 
+using textquirl::RandomSource;
 using textquirl::ScrambleCommand;
 using textquirl::layout::ControlId;
 using textquirl::layout::Rect;
@@ -158,12 +159,12 @@ TEST(ScrambleCommand, FailuresBecomeGermanMessages) {
     std::u16string reason;
   };
   const Case cases[] = {
-      {[](std::u16string_view) -> std::u16string { throw std::bad_alloc(); },
+      {[](std::u16string_view, RandomSource&) -> std::u16string { throw std::bad_alloc(); },
        u"Der Text ist zu groß für den verfügbaren Speicher."},
       // UTF-8 is decoded; a stray byte becomes U+FFFD
-      {[](std::u16string_view) -> std::u16string { throw std::length_error("Wört \xFF zu lang 😀"); },
+      {[](std::u16string_view, RandomSource&) -> std::u16string { throw std::length_error("Wört \xFF zu lang 😀"); },
        u"Wört \uFFFD zu lang 😀"},
-      {[](std::u16string_view) -> std::u16string { throw 42; },
+      {[](std::u16string_view, RandomSource&) -> std::u16string { throw 42; },
        u"Ein unbekannter Fehler ist aufgetreten."},
   };
   for (const Case& c : cases) {
@@ -179,6 +180,39 @@ TEST(ScrambleCommand, FailuresBecomeGermanMessages) {
     textquirl::DefaultRandom random;
     EXPECT_EQ(command.run(u"Mein wertvoller Text").text,
               textquirl::scramble(u"Mein wertvoller Text", random));
+  }
+}
+
+// A random source that hands on a real one's values and runs out of memory
+// after `draws` of them, as the engine can midway through a long text.
+class FailsAfterDrawing final : public RandomSource {
+ public:
+  FailsAfterDrawing(RandomSource& real, int draws) : real_(real), left_(draws) {}
+  float next() override {
+    if (left_-- == 0) throw std::bad_alloc();
+    return real_.next();
+  }
+
+ private:
+  RandomSource& real_;
+  int left_;
+};
+
+// A failed press draws nothing: the presses that succeed give the engine's
+// scrambles in order, as if the failed ones had never been, and as the web
+// page gives them.
+TEST(ScrambleCommand, AFailedRunDrawsNothing) {
+  const std::u16string text = u"Verwurschtelte Buchstaben bleiben überraschend lesbar";
+  ScrambleCommand command;
+  textquirl::DefaultRandom random;
+  for (int press = 1; press <= 3; ++press) {
+    command.set_scrambler([](std::u16string_view t, RandomSource& real) {
+      FailsAfterDrawing failing(real, 5);
+      return textquirl::scramble(t, failing);
+    });
+    EXPECT_FALSE(command.run(text).ok);
+    command.set_scrambler({});
+    EXPECT_EQ(command.run(text).text, textquirl::scramble(text, random)) << "press " << press;
   }
 }
 

@@ -238,7 +238,7 @@ TEST(Form1, KeysPressTheButtonAndOpenLinks) {
     QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
   Form1 form;
   int presses = 0;
-  form.set_scrambler([&presses](std::u16string_view text) {
+  form.set_scrambler([&presses](std::u16string_view text, textquirl::RandomSource&) {
     ++presses;
     return std::u16string(text);
   });
@@ -322,7 +322,7 @@ TEST(Command1_Click, PutsScrambledTextOnClipboard) {
     auto* text1 = control<QPlainTextEdit>(form, "Text1");
     ASSERT_TRUE(text1);
     std::u16string seen;
-    form.set_scrambler([&seen](std::u16string_view text) {
+    form.set_scrambler([&seen](std::u16string_view text, textquirl::RandomSource&) {
       seen = text;
       return std::u16string(u"Zeile eins \r\nZeile zwei");
     });
@@ -362,13 +362,15 @@ TEST(Command1_Click, SequenceAfterFreshStartRepeats) {
 
 TEST(Command1_Click, FailureShowsMessageAndKeepsClipboard) {
   struct Case {
-    std::function<std::u16string(std::u16string_view)> scrambler;
+    Form1::Scrambler scrambler;
     QString reason;
   };
   const std::vector<Case> cases = {
-      {[](std::u16string_view) -> std::u16string { throw std::bad_alloc(); },
+      {[](std::u16string_view, textquirl::RandomSource&) -> std::u16string { throw std::bad_alloc(); },
        QStringLiteral("Der Text ist zu groß für den verfügbaren Speicher.")},
-      {[](std::u16string_view) -> std::u16string { throw std::runtime_error("Wort kaputt"); },
+      {[](std::u16string_view, textquirl::RandomSource&) -> std::u16string {
+         throw std::runtime_error("Wort kaputt");
+       },
        QStringLiteral("Wort kaputt")},
   };
   for (const Case& c : cases) {

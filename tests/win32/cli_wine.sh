@@ -4,7 +4,8 @@
 # exit status for each of the filter's test texts (fuzz/corpus/fuzz_filter:
 # prose with LF and CR LF, a byte-order mark, NUL, emoji, and each kind of
 # invalid UTF-8), read as a file and from a pipe; for all of them at once
-# with --seed; for a text of more than a megabyte (the two-thread path), as a
+# with --seed; with -o (the file replaced whole, or left as it was after an
+# error); for a text of more than a megabyte (the two-thread path), as a
 # file and from a pipe; and for a missing file and a directory; and that a
 # console shows a German message right.
 # Usage: cli_wine.sh <wine64> <Wine prefix> <textquirl-cli.exe> <textquirl-cli> <corpus dir>
@@ -38,10 +39,16 @@ failures=0
 compare() {
   local what=$1 input=$2 status_linux status_windows
   shift 2
+  # The file that -o names (always ergebnis.txt) holds "alt" before each run.
+  printf 'alt\n' > "$work/ergebnis.txt"
   (cd "$work" && cat "${input:-/dev/null}" | "$cli" "$@" > linux.out 2> linux.err); status_linux=$?
+  mv "$work/ergebnis.txt" "$work/linux.file"
+  printf 'alt\n' > "$work/ergebnis.txt"
   (cd "$work" && cat "${input:-/dev/null}" | "$wine" "$exe" "$@" > windows.out 2> windows.err); status_windows=$?
+  mv "$work/ergebnis.txt" "$work/windows.file"
   if ! cmp -s "$work/linux.out" "$work/windows.out" || ! cmp -s "$work/linux.err" "$work/windows.err" ||
-     [ $status_linux -ne $status_windows ]; then
+     ! cmp -s "$work/linux.file" "$work/windows.file" || [ $status_linux -ne $status_windows ] ||
+     [ "$(ls -A "$work" | grep -c '^\.ergebnis')" -ne 0 ]; then
     echo "FAIL: cli_wine: $what: Linux status $status_linux, Windows $status_windows" >&2
     diff <(od -c "$work/linux.out" | head -20) <(od -c "$work/windows.out" | head -20) >&2
     diff "$work/linux.err" "$work/windows.err" >&2
@@ -58,6 +65,11 @@ for text in "$corpus"/*; do
   compare "pipe $name" "$text" -
 done
 compare "all texts, --seed 7" "" --seed 7 "${names[@]}"
+# -o: the file replaced by the whole result, or left as it was on an error;
+# no temporary file stays behind.
+compare "-o, file" "" -o ergebnis.txt text-prose_crlf
+compare "-o, pipe" "$corpus/emoji" --output=ergebnis.txt
+compare "-o, invalid UTF-8" "" -o ergebnis.txt text-prose_lf text-overlong
 
 # More than a megabyte of prose: read on one thread, scrambled on another.
 big=$(cat "$corpus/prose_lf"; echo .)
@@ -70,6 +82,7 @@ compare "pipe big.txt" "$work/big.txt"
 mkdir "$work/ordner"
 compare "missing file" "" fehlt.txt
 compare "directory" "" ordner
+compare "-o, a directory" "" -o ordner text-prose_lf
 
 # On a console (Wine's, on a pseudo-terminal) the German message arrives
 # whole, umlauts and quotation marks included; the terminal's own control
@@ -86,6 +99,6 @@ if command -v script >/dev/null 2>&1; then
   fi
 fi
 
-checks=$(( ${#names[@]} * 2 + 5 + console ))
+checks=$(( ${#names[@]} * 2 + 9 + console ))
 echo "cli_wine: $((checks - failures)) of $checks runs the same as the Linux filter"
 [ $failures -eq 0 ]

@@ -15,7 +15,8 @@ bool install_german_translations(QCoreApplication& app);
 // Ends the event loop once `window` is destroyed, unless this process still
 // owns the clipboard's content and no clipboard manager will take it over at
 // exit. Then the loop runs on without a window, serving the clipboard, and
-// ends as soon as another program puts something on the clipboard.
+// ends as soon as the process no longer owns it, whoever took it (another
+// Textquirl too, or a program that only cleared it).
 void quit_after_window_keeping_clipboard(QWidget* window);
 
 }  // namespace textquirl

@@ -181,10 +181,10 @@ void Form1::Command1_Click() {
     return;
   }
   // The clipboard takes "\n"; Qt turns it into the platform's line break.
-  const QString text = to_qstring(crlf_to_lf(std::move(outcome.text)));
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  clipboard->clear();
-  clipboard->setText(text);
+  // One step from the old content to the new, with the text ready: emptied
+  // first, the clipboard would lose the user's content if setting failed,
+  // and on X11 the previous owner would see the selection go to no one.
+  QGuiApplication::clipboard()->setText(to_qstring(crlf_to_lf(std::move(outcome.text))));
 }
 
 // Non-blocking, so the window stays usable; tests find the box by its

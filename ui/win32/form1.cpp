@@ -18,6 +18,7 @@
 #include "ui/scramble_command.hpp"
 #include "ui/win32/accessible.hpp"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_state.hpp"
 #include "win32_build.h"
 
 namespace textquirl::win32 {
@@ -39,8 +40,8 @@ const wchar_t* wide(const std::u16string& text) {
 }
 const wchar_t* wide(std::u16string_view text) = delete;  // may lack the terminating NUL
 
-// What the window keeps between messages; lives from WM_NCCREATE to
-// WM_NCDESTROY, reached through GWLP_USERDATA.
+// What the window keeps between messages; owned by the window from
+// WM_NCCREATE to WM_NCDESTROY (ui/win32/window_state.hpp).
 struct Form1 {
   HWND hwnd = nullptr;
   UINT dpi = USER_DEFAULT_SCREEN_DPI;
@@ -56,9 +57,7 @@ struct Form1 {
   HWND item(ControlId id) const { return GetDlgItem(hwnd, static_cast<int>(id)); }
 };
 
-Form1& form_of(HWND hwnd) {
-  return *reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
+Form1& form_of(HWND hwnd) { return *state_of<Form1>(hwnd); }
 
 // The layout entry of a child window, or nullptr for any other window.
 const layout::Control* control_of(HWND child) {
@@ -440,15 +439,11 @@ void OnDestroy(HWND) { PostQuitMessage(0); }
 // The crackers of <windowsx.h> need the parameters named wParam and lParam.
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NCCREATE: {
-      auto* form = static_cast<Form1*>(reinterpret_cast<LPCREATESTRUCTW>(lParam)->lpCreateParams);
-      form->hwnd = hwnd;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    case WM_NCCREATE:
+      adopt_state<Form1>(hwnd, lParam)->hwnd = hwnd;
       break;
-    }
     case WM_NCDESTROY:
-      delete &form_of(hwnd);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      release_state<Form1>(hwnd);
       break;
     HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
     HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
@@ -539,14 +534,13 @@ HWND create_form1(HINSTANCE instance, int show_command) {
   window_class.lpszClassName = kClassName;
   if (!RegisterClassExW(&window_class)) return nullptr;
 
-  // Owned by the window from WM_NCCREATE on; freed here only if it never got there.
-  auto form = std::make_unique<Form1>();
-  Form1* state = form.get();
+  // The window takes the state in WM_NCCREATE; if it never gets there the
+  // handoff frees it, and after a failed WM_CREATE, WM_NCDESTROY has.
+  StateHandoff<Form1> handoff{std::make_unique<Form1>()};
   const SIZE size = window_size(USER_DEFAULT_SCREEN_DPI);
   const HWND hwnd = CreateWindowExW(kExStyle, kClassName, wide(std::u16string(layout::kWindowCaption)),
                                     kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr,
-                                    nullptr, instance, state);
-  if (state->hwnd) form.release();  // WM_NCDESTROY deletes it, also after a failed WM_CREATE
+                                    nullptr, instance, &handoff);
   if (!hwnd) return nullptr;
   ShowWindow(hwnd, show_command);
   UpdateWindow(hwnd);
