@@ -4,9 +4,10 @@
 # (its wheel installed into a fresh virtual environment, its tests and the
 # Dask example on a local cluster), the Windows program's
 # cross build with its tests under Wine (engine, filter, end-to-end), the web
-# page's WebAssembly build with its test in headless Chromium, the release's
-# files (made by scripts/package.sh, which reuses the Windows and web builds:
-# checked, installed, used and removed again), the same suite under
+# page's WebAssembly build with its test in headless Chromium and the npm
+# package's test, the release's files (made by scripts/package.sh, which
+# reuses the Windows and web builds: checked, installed, used and removed
+# again), the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
 # the run has taken so far. A stage fails when none of its tests passed, and

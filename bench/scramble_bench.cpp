@@ -1,16 +1,18 @@
-// Throughput of the scramble engine on prose, on one huge word, and on
-// punctuation-heavy and combining-mark text.
+// Throughput of the scramble engine on prose (classic and careful, and the
+// count of draws in both modes), on one huge word, and on punctuation-heavy
+// and combining-mark text.
 #include <benchmark/benchmark.h>
 
+#include "engine/record.hpp"
 #include "engine/scramble.hpp"
 #include "german_text.hpp"
 
 namespace {
 
-void run(benchmark::State& state, const std::u16string& text) {
+void run(benchmark::State& state, const std::u16string& text, const textquirl::ScrambleOptions& options = {}) {
   textquirl::DefaultRandom random;
   for (auto _ : state) {
-    std::u16string out = textquirl::scramble(text, random);
+    std::u16string out = textquirl::scramble(text, random, options);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
@@ -21,6 +23,62 @@ void BM_GermanProse(benchmark::State& state) {
   run(state, text);
 }
 BENCHMARK(BM_GermanProse)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The same prose in careful mode, and the count of its draws that the
+// filter's second thread needs ahead of each line.
+void BM_GermanProseCareful(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  textquirl::ScrambleOptions careful;
+  careful.mode = textquirl::Mode::careful;
+  run(state, text, careful);
+}
+BENCHMARK(BM_GermanProseCareful)->Arg(10)->Unit(benchmark::kMillisecond);
+
+void BM_CountDraws(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(std::size_t{10} << 20);
+  textquirl::ScrambleOptions options;
+  options.mode = static_cast<textquirl::Mode>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(textquirl::count_draws(text, options));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+BENCHMARK(BM_CountDraws)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same prose with every option but the mode away from its default.
+void BM_GermanProseWithOptions(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  textquirl::ScrambleOptions options;
+  options.min_length = 5;
+  options.rate = 0.5;
+  options.always_change = true;
+  options.keep = {u"Buchstaben", u"Wort", u"Text"};
+  textquirl::DefaultRandom random;
+  for (auto _ : state) {
+    std::u16string out = textquirl::scramble(text, random, options);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+BENCHMARK(BM_GermanProseWithOptions)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The same prose line by line, each line a record with a generator of its own.
+void BM_GermanProsePerLine(benchmark::State& state) {
+  const std::u16string text = textquirl::bench::german_text(static_cast<std::size_t>(state.range(0)) << 20);
+  for (auto _ : state) {
+    std::u16string out;
+    std::uint64_t number = 1;
+    for (std::size_t begin = 0; begin < text.size(); ++number) {
+      std::size_t end = text.find(u"\r\n", begin);
+      if (end == std::u16string::npos) end = text.size();
+      out += textquirl::scramble_record(std::u16string_view(text).substr(begin, end - begin), 5489,
+                                        textquirl::RecordKey::number(number));
+      out += u"\r\n";
+      begin = end + 2;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+BENCHMARK(BM_GermanProsePerLine)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_OneLongWord(benchmark::State& state) {
   std::u16string text;

@@ -88,7 +88,8 @@ void add_keep_words(std::string_view list, std::vector<std::u16string>& keep) {
   try {
     check_utf8(list);
   } catch (const InvalidUtf8& error) {
-    throw UsageError("Ungültiges UTF-8 bei --keep: " + std::string(error.what()) + ".");
+    throw UsageError("Ungültiges UTF-8 im Wert von --keep bei Byte " + std::to_string(error.offset()) + ": " +
+                     error.what() + ".");
   }
   for (std::size_t begin = 0; begin <= list.size();) {
     std::size_t end = list.find(',', begin);

@@ -18,13 +18,13 @@ struct Options {
   bool version = false;
   std::uint32_t seed = DefaultRandom::kDefaultSeed;
   std::vector<std::string> inputs;  // in order; "-" is standard input; empty: none given
+  std::string output;               // -o FILE: the file the result replaces; empty: standard output
   // --mode, --min-length, --rate, --always-change and the words of --keep;
   // the words of the --keep-file files are added when they are read.
   ScrambleOptions scramble;
   std::vector<std::string> keep_files;  // --keep-file, in order
   bool per_line = false;                // --per-line: each line a record of its own
   std::uint64_t first_line = 1;         // --first-line: the number of the first line
-  std::string output;                   // -o FILE: the file the result replaces; empty: standard output
 };
 
 // A command line that cannot be understood; `what()` is the German message
@@ -47,10 +47,10 @@ std::string quoted(std::string_view text);
 // option and what it allows), or --first-line without --per-line.
 //   const std::vector<std::string_view> args = {"--seed=7", "a.txt", "--", "-x"};
 //   parse_options(args).seed == 7;  parse_options(args).inputs == std::vector<std::string>{"a.txt", "-x"}
+//   parse_options(std::vector<std::string_view>{"-o", "a.txt", "a.txt"}).output == "a.txt"
 //   const std::vector<std::string_view> rate = {"--rate", "0,5", "--keep=Hund,Katze"};
 //   parse_options(rate).scramble.rate == 0.5;
 //   parse_options(rate).scramble.keep == std::vector<std::u16string>{u"Hund", u"Katze"}
-//   parse_options(std::vector<std::string_view>{"-o", "a.txt", "a.txt"}).output == "a.txt"
 Options parse_options(std::span<const std::string_view> args);
 
 }  // namespace textquirl::cli

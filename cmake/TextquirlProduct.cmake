@@ -8,6 +8,10 @@ set(TEXTQUIRL_HOST "example.org" CACHE STRING
     "The maker's host: the web page, the mail address, the copyright holder, the publisher and the desktop id follow from it")
 set(TEXTQUIRL_COPYRIGHT_YEAR 2026)
 set(TEXTQUIRL_RELEASE_DATE 2026-12-08)
+# What Textquirl does, in one line: the AppStream summary, the Windows
+# shortcut's comment, the web page's sentence under its heading and, with a
+# small first letter as Debian writes it, the packages' synopsis.
+set(TEXTQUIRL_SUMMARY "Verwurschtelt Text für die Zwischenablage")
 
 # The host goes into C++ and resource strings, XML, desktop entries and the
 # setup script, so it is held to what a host name may be.
@@ -19,6 +23,10 @@ set(TEXTQUIRL_COPYRIGHT "© ${TEXTQUIRL_COPYRIGHT_YEAR} ${TEXTQUIRL_HOST}")
 set(TEXTQUIRL_WEB_ADDRESS "http://${TEXTQUIRL_HOST}/computer/programme/")
 set(TEXTQUIRL_MAIL_ADDRESS "info@${TEXTQUIRL_HOST}")
 set(TEXTQUIRL_MAINTAINER "Textquirl <${TEXTQUIRL_MAIL_ADDRESS}>")
+string(SUBSTRING "${TEXTQUIRL_SUMMARY}" 0 1 summary_first)
+string(SUBSTRING "${TEXTQUIRL_SUMMARY}" 1 -1 summary_rest)
+string(TOLOWER "${summary_first}" summary_first)
+set(TEXTQUIRL_SYNOPSIS "${summary_first}${summary_rest}")
 
 # The reverse-domain id of the desktop entry, the AppStream component, the
 # icons and the window's class (example.org → org.example.Textquirl). Parts

@@ -4,10 +4,15 @@
 
 namespace textquirl {
 
+const char* invalid_option(const ScrambleOptions& options) noexcept {
+  if (options.mode != Mode::classic && options.mode != Mode::careful) return "mode";
+  if (options.min_length < 4) return "min_length";
+  if (!(options.rate >= 0.0 && options.rate <= 1.0)) return "rate";  // also NaN
+  return nullptr;
+}
+
 void validate(const ScrambleOptions& options) {
-  if (options.mode != Mode::classic && options.mode != Mode::careful) internal::fail_option("mode");
-  if (options.min_length < 4) internal::fail_option("min_length");
-  if (!(options.rate >= 0.0 && options.rate <= 1.0)) internal::fail_option("rate");  // also NaN
+  if (const char* option = invalid_option(options)) internal::fail_option(option);
 }
 
 bool is_classic_default(const ScrambleOptions& options) {

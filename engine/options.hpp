@@ -48,6 +48,11 @@ struct ScrambleOptions {
 //   ScrambleOptions o; o.rate = 1.5; validate(o) throws, option() == "rate"
 void validate(const ScrambleOptions& options);
 
+// What validate() checks, without throwing, for builds and callers without
+// exceptions: the name validate() would give, or nullptr when all are fine.
+//   ScrambleOptions o; o.min_length = 3; invalid_option(o) == std::string_view("min_length")
+const char* invalid_option(const ScrambleOptions& options) noexcept;
+
 // Whether `options` are the classic default in effect (keep empty, nothing
 // else changed), so that the scramble can take its fastest path.
 bool is_classic_default(const ScrambleOptions& options);

@@ -2,7 +2,6 @@
 
 
 #include "engine/error.hpp"
-#include "engine/scramble.hpp"
 
 namespace textquirl {
 namespace {
@@ -61,12 +60,6 @@ RecordKey RecordKey::text(std::string_view utf8) {
   std::uint64_t h = fnv_byte(kFnvOffset, kTextKey);
   for (const char c : utf8) h = fnv_byte(h, static_cast<unsigned char>(c));
   return RecordKey(h);
-}
-
-std::u16string scramble_record(std::u16string_view text, std::uint32_t seed, const RecordKey& key,
-                               const ScrambleOptions& options) {
-  RecordRandom random(seed, key);
-  return scramble(text, random, options);
 }
 
 }  // namespace textquirl

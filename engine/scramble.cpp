@@ -263,7 +263,12 @@ std::unique_ptr<Scrambler::Impl> make_impl(RandomSource& random, const ScrambleO
   // call per draw.
   if (auto* fixed = dynamic_cast<DefaultRandom*>(&random)) return make_for(*fixed, options);
   if (auto* record = dynamic_cast<RecordRandom*>(&random)) return make_for(*record, options);
-  return make_for(random, options);
+  // Other sources (tests, mostly) take one scrambler for every option of a
+  // mode: with the default ones it does what the mode's own does.
+  if (options.mode == Mode::careful) {
+    return std::make_unique<internal::CarefulScrambler<OptionWords<RandomSource>>>(random, options);
+  }
+  return std::make_unique<PieceScrambler<RandomSource, OptionWords<RandomSource>>>(random, options);
 }
 
 }  // namespace
@@ -276,6 +281,21 @@ Scrambler::~Scrambler() = default;
 void Scrambler::push(std::u16string_view piece, std::u16string& out) { impl_->push(piece, false, out); }
 void Scrambler::push_last(std::u16string_view piece, std::u16string& out) { impl_->push(piece, true, out); }
 
+
+// A record's scramble, with its scrambler on the stack: many short records
+// cost no allocation and no look-up of the generator's type each.
+std::u16string scramble_record(std::u16string_view text, std::uint32_t seed, const RecordKey& key,
+                               const ScrambleOptions& options) {
+  validate(options);
+  RecordRandom random(seed, key);
+  std::u16string out;
+  if (is_classic_default(options)) {
+    PieceScrambler<RecordRandom, internal::WordShuffler<RecordRandom>>(random).push(text, true, out);
+  } else {
+    PieceScrambler<RecordRandom, OptionWords<RecordRandom>>(random, options).push(text, true, out);
+  }
+  return out;
+}
 
 std::u16string scramble(std::u16string_view text, RandomSource& random, const ScrambleOptions& options) {
   std::u16string out;

@@ -13,6 +13,12 @@ for the whole column in one process.
 Without --scheduler it starts a cluster of --workers local processes. With
 one, every worker needs the package textquirl installed, and the input and
 output paths must be the same on every machine (a shared file system).
+
+The source may be a pattern of several files (corpus-*.csv). Dask cuts a
+large file into blocks at line ends; if a text may hold a line break (a
+quoted field over several lines), a cut could fall inside it: then give
+--blocksize none, which reads each file as one partition, and split the
+corpus into files of a size that fits a worker.
 """
 
 import argparse
@@ -38,11 +44,12 @@ def scramble_partition(frame: pd.DataFrame, text_column: str, id_column: str, se
     return scrambled
 
 
-def scramble_csv(source, target, *, text_column="text", id_column="id", seed=5489, partitions=None, **options) -> int:
+def scramble_csv(source, target, *, text_column="text", id_column="id", seed=5489, partitions=None,
+                 blocksize="default", **options) -> int:
     """Reads the CSV `source`, scrambles its text column on the current Dask
     client and writes the rows in their order to the one CSV `target`.
     Returns the number of partitions."""
-    frame = dd.read_csv(source, **read_options(text_column))
+    frame = dd.read_csv(source, blocksize=blocksize, **read_options(text_column))
     if partitions is not None:
         frame = frame.repartition(npartitions=partitions)
     scrambled = frame.map_partitions(
@@ -60,6 +67,8 @@ def main() -> None:
     parser.add_argument("--id-column", default="id")
     parser.add_argument("--seed", type=int, default=5489)
     parser.add_argument("--partitions", type=int, help="split the data into this many partitions")
+    parser.add_argument("--blocksize", default="default",
+                        help="bytes of a file per partition (e.g. 64MB), or none: one partition per file")
     parser.add_argument("--scheduler", help="address of a running cluster's scheduler, e.g. scheduler:8786")
     parser.add_argument("--workers", type=int, default=2, help="local worker processes (without --scheduler)")
     parser.add_argument("--mode", default="classic")
@@ -85,7 +94,8 @@ def main() -> None:
             stack.enter_context(Client(cluster))
         partitions = scramble_csv(
             args.source, args.target, text_column=args.text_column, id_column=args.id_column,
-            seed=args.seed, partitions=args.partitions, **options,
+            seed=args.seed, partitions=args.partitions,
+            blocksize=None if args.blocksize == "none" else args.blocksize, **options,
         )
     print(f"{args.target}: {partitions} partition(s) scrambled")
 

@@ -23,7 +23,7 @@ for file in "$site"/*; do
   raw=$((raw + $(stat -c %s "$file")))
   packed=$((packed + $(gzipped "$file")))
 done
-module=$site/textquirl.wasm
+module=$(echo "$site"/textquirl.*.wasm)
 echo "built $site: $raw bytes, $packed with gzip -9 (budget $budget);" \
   "module $(stat -c %s "$module") bytes, $(gzipped "$module") with gzip -9"
 if [ "$packed" -gt "$budget" ]; then

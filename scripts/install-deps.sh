@@ -11,11 +11,12 @@ set -euo pipefail
 # reading the window as a screen reader does, Wine with the cross build of the
 # Windows program ("windows": that cross build alone), what makes and checks
 # the Windows setup and the Debian packages ("package": making them alone), and
-# Chromium with the WebAssembly build of the web page ("web": that build alone;
-# Node.js and npm from Debian only where no node and npm are installed), the
-# Python package's build ("package": its wheel) and, for the tests, a virtual
-# environment with pytest and Dask (its data frames need pandas), and for
-# "bench" what times the filter against other commands.
+# Chromium with the WebAssembly build of the web page and the npm package, whose
+# declarations tsc checks ("web": that build alone; Node.js and npm from Debian
+# only where no node and npm are installed), the Python package's build
+# ("package": its wheel) and, for the tests, a virtual environment with pytest
+# and Dask (its data frames need pandas), and for "bench" what times the filter
+# against other commands.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 # (the Python package's source distribution and wheel with Debian's python3,
 # zip for the web page's archive)
@@ -24,7 +25,7 @@ package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev
          "${python[@]}")
 # (g++: the web build's form tool runs on the build machine)
 web=(cmake ninja-build g++ clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
-     libclang-rt-14-dev-wasm32)
+     libclang-rt-14-dev-wasm32 node-typescript)
 command -v node >/dev/null || web+=(nodejs)
 command -v npm >/dev/null || web+=(npm)
 case "${1:-test}" in

@@ -9,12 +9,13 @@
 #   python3-textquirl_<version>_<arch>.deb      the Python module for Debian's python3
 #   textquirl-<version>.tar.gz                  the Python package's source distribution
 #   textquirl-<version>-cp311-cp311-linux_x86_64.whl   the Python package, built from it
+#   textquirl-<version>.tgz                     the npm package (WebAssembly)
 #   textquirl-<version>-web.zip                 the web page, as it is served
 #   SHA256SUMS                                  over all of them
 # Installs what is missing, reuses build-windows/ (scripts/build-windows.sh)
-# and build-web/ (scripts/build-web.sh), builds the Python package's wheel
-# from its source distribution in a fresh folder, and builds the Linux
-# programs hardened in build-package/.
+# and build-web/ (scripts/build-web.sh: the page and the npm package), builds
+# the Python package's wheel from its source distribution in a fresh folder,
+# and builds the Linux programs hardened in build-package/.
 # Usage: scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,8 +36,8 @@ fi
 rm -rf build-windows/packages
 cmake --build build-windows -j"$jobs" --target setup
 
-echo "== Web page"
-[[ -f build-web/site/index.html ]] || scripts/build-web.sh
+echo "== Web page and npm package"
+scripts/build-web.sh >/dev/null
 rm -rf build-package/web
 mkdir -p build-package/web
 cp -r build-web/site/. build-package/web/
@@ -60,7 +61,7 @@ cmake --build build-package -j"$jobs" --target deb
 rm -rf dist
 mkdir dist
 cp build-windows/packages/* build-package/packages/* build-package/python/textquirl-"$version".tar.gz \
-   "$wheel" build-package/textquirl-"$version"-web.zip dist/
+   "$wheel" build-package/textquirl-"$version"-web.zip build-web/npm/textquirl-"$version".tgz dist/
 cp build-windows/bin/textquirl-cli.exe dist/textquirl-cli-"$version"-windows-x64.exe
 (cd dist && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\0' | LC_ALL=C sort -z |
   xargs -0 sha256sum -- > SHA256SUMS)

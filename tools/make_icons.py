@@ -4,10 +4,11 @@ ui/qt/resources/textquirl.svg:
 
   ui/qt/resources/textquirl-16.png, -32.png   window icons and hicolor 16, 32
   ui/qt/resources/textquirl-64.png, -128.png  hicolor sizes a software centre shows
+  ui/qt/resources/textquirl-192.png, -512.png the web page's app icons (its manifest)
   ui/win32/textquirl.ico                   16 x 16 and 32 x 32, 16 colours each
 
 16 and 32 pixels are drawn without antialiasing, so that they keep the
-drawing's few flat colours (the .ico holds 16); 64 and 128 are smooth.
+drawing's few flat colours (the .ico holds 16); the larger sizes are smooth.
 Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert.
 
 Usage: tools/make_icons.py          write the files (run after changing the SVG)
@@ -22,7 +23,7 @@ import tempfile
 root = pathlib.Path(__file__).resolve().parent.parent
 svg = root / "ui/qt/resources/textquirl.svg"
 SMALL = (16, 32)
-SIZES = (16, 32, 64, 128)
+SIZES = (16, 32, 64, 128, 192, 512)
 
 
 def png_path(base, size):
@@ -113,7 +114,7 @@ def main():
         sys.exit(__doc__)
     else:
         make(root)
-        print("wrote ui/qt/resources/textquirl-{16,32,64,128}.png and ui/win32/textquirl.ico")
+        print("wrote ui/qt/resources/textquirl-{16,32,64,128,192,512}.png and ui/win32/textquirl.ico")
 
 
 main()

@@ -75,6 +75,8 @@ KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned m
       return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, ControlId::Command1};
     case KeyAction::OpenLink:
       return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Click, *focused};
+    case KeyAction::OpenMenu:
+      return repeat ? KeyResponse{Kind::Swallow, {}} : KeyResponse{Kind::Menu, *focused};
   }
   return {Kind::PassOn, {}};
 }

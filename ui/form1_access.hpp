@@ -82,7 +82,7 @@ ControlId next_in_tab_order(std::optional<ControlId> from, bool backwards);
 
 // ---- Keys
 
-enum class Key { Tab, Enter, Space, Escape };
+enum class Key { Tab, Enter, Space, Escape, ContextMenu, F10 };
 
 // Modifier keys held with a key, as a bit set.
 enum Modifiers : unsigned { kNoModifier = 0, kShift = 1, kCtrl = 2, kAlt = 4 };
@@ -99,6 +99,7 @@ enum class KeyAction {
   FocusPrevious,  // the focus moves back in tab order
   PressCommand1,  // as a click on Command1 (Text1 keeps its text)
   OpenLink,       // as a click on the focused link label
+  OpenMenu,       // opens the focused control's context menu (layout::kCarefulCommand)
 };
 
 struct KeyBinding {
@@ -111,7 +112,7 @@ struct KeyBinding {
 // The window's keys. Any other key, and these keys elsewhere or with other
 // modifiers, go to the focused control as usual (Enter in Text1 starts a new
 // line). Closing stays with the window's frame (the ×, Alt+F4, the system menu).
-inline constexpr std::array<KeyBinding, 8> kKeyBindings = {{
+inline constexpr std::array<KeyBinding, 10> kKeyBindings = {{
     {Key::Tab, kNoModifier, Where::Anywhere, KeyAction::FocusNext},
     {Key::Tab, kShift, Where::Anywhere, KeyAction::FocusPrevious},
     {Key::Enter, kNoModifier, Where::Command1, KeyAction::PressCommand1},
@@ -121,6 +122,8 @@ inline constexpr std::array<KeyBinding, 8> kKeyBindings = {{
     {Key::Enter, kCtrl, Where::Text1, KeyAction::PressCommand1},
     {Key::Enter, kNoModifier, Where::Link, KeyAction::OpenLink},
     {Key::Space, kNoModifier, Where::Link, KeyAction::OpenLink},
+    {Key::ContextMenu, kNoModifier, Where::Command1, KeyAction::OpenMenu},
+    {Key::F10, kShift, Where::Command1, KeyAction::OpenMenu},
     // Escape never closes the window and never reaches Text1.
     {Key::Escape, kAnyModifiers, Where::Anywhere, KeyAction::Nothing},
 }};
@@ -132,10 +135,10 @@ inline constexpr std::array<KeyBinding, 8> kKeyBindings = {{
 KeyAction key_action(std::optional<ControlId> focused, Key key, unsigned modifiers);
 
 // What a window does with a key press: pass it on to the focused control,
-// swallow it, move the focus to `control`, or click `control` (the button or
-// a link) as the mouse does.
+// swallow it, move the focus to `control`, click `control` (the button or
+// a link) as the mouse does, or open `control`'s context menu.
 struct KeyResponse {
-  enum class Kind { PassOn, Swallow, Focus, Click };
+  enum class Kind { PassOn, Swallow, Focus, Click, Menu };
   Kind kind;
   ControlId control;  // for Focus and Click
   friend bool operator==(const KeyResponse&, const KeyResponse&) = default;
@@ -144,7 +147,9 @@ struct KeyResponse {
 // key_action resolved for the window: the control to focus or click. A held
 // key's repeats (`repeat`) click nothing:
 // respond_to_key(ControlId::Text1, Key::Enter, kCtrl, false)
-//     == KeyResponse{KeyResponse::Kind::Click, ControlId::Command1}.
+//     == KeyResponse{KeyResponse::Kind::Click, ControlId::Command1},
+// respond_to_key(ControlId::Command1, Key::F10, kShift, false)
+//     == KeyResponse{KeyResponse::Kind::Menu, ControlId::Command1}.
 KeyResponse respond_to_key(std::optional<ControlId> focused, Key key, unsigned modifiers,
                            bool repeat);
 

@@ -50,6 +50,21 @@ inline constexpr std::array<Control, 5> kControls = {{
     {ControlId::Label3, u"Label3", ControlKind::LinkLabel, {2280, 6300, 2055, 255}},
 }};
 
+// The one command of Command1's context menu (a right-click on the button,
+// the menu key or Shift+F10 while it has the focus): the careful scramble,
+// onto the clipboard as the button's. `id` is the Win32 menu command, `name`
+// the Qt objectName; `explanation` is the entry's tooltip and status text.
+struct MenuCommand {
+  int id;
+  std::u16string_view name;
+  std::u16string_view caption;
+  std::u16string_view explanation;
+};
+inline constexpr MenuCommand kCarefulCommand = {
+    201, u"CarefulCommand", u"Sorgfältig verwurschteln und kopieren",
+    u"Mischt nur die Buchstaben im Inneren der Wörter; Satzzeichen, Ziffern, Abstände und Adressen "
+    u"bleiben, wo sie sind."};
+
 // The link labels' font: "MS Sans Serif" 8.25 pt, normal weight,
 // underlined (a sans-serif stands in where it is missing), blue text.
 inline constexpr std::u16string_view kLinkFontFamily = u"MS Sans Serif";

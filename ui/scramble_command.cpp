@@ -21,7 +21,7 @@ std::u16string_view reason(const WordTooLong& error) {
 
 }  // namespace
 
-ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
+ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text, const ScrambleOptions& options) {
   // Put back after a failed run, also one whose message could not be made.
   struct PutBack {
     DefaultRandom& random;
@@ -31,14 +31,14 @@ ScrambleCommand::Outcome ScrambleCommand::run(std::u16string_view text) {
       if (!keep) random = before;
     }
   } put_back{random_, random_};
-  Outcome outcome = attempt(text);
+  Outcome outcome = attempt(text, options);
   put_back.keep = outcome.ok;
   return outcome;
 }
 
-ScrambleCommand::Outcome ScrambleCommand::attempt(std::u16string_view text) {
+ScrambleCommand::Outcome ScrambleCommand::attempt(std::u16string_view text, const ScrambleOptions& options) {
   try {
-    return {true, scrambler_ ? scrambler_(text, random_) : scramble(text, random_)};
+    return {true, scrambler_ ? scrambler_(text, random_) : scramble(text, random_, options)};
   } catch (const std::bad_alloc&) {
     return {false, scramble_failure_message(kOutOfMemoryReason)};
   } catch (const WordTooLong& e) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/options.hpp"
 #include "engine/random_source.hpp"
 #include "ui/scramble_failure.hpp"
 
@@ -30,21 +31,23 @@ class ScrambleCommand {
   // run after a fresh start gives the engine's n-th scramble.
   ScrambleCommand() = default;
 
-  // Scrambles `text`. Out of memory, an exception of the engine or anything
+  // Scrambles `text` with `options` (the classic scramble by default; the
+  // context menu's command asks for Mode::careful), drawing from the same
+  // generator whatever the options. Out of memory, an exception of the engine or anything
   // else thrown becomes a failed Outcome (only a message too large for the
   // memory left could still throw std::bad_alloc). A failed run draws
   // nothing: the generator goes back to where it stood before, so the n-th
   // successful run after a start gives the same text in every front end
   // (the web page's included).
   //   run(a) ok, run(b) fails, run(c) == what run(c) gives right after run(a)
-  Outcome run(std::u16string_view text);
+  Outcome run(std::u16string_view text, const ScrambleOptions& options = {});
 
   // Replaces the scrambler that run() calls (a seam for tests); an empty
   // function restores the engine, scramble().
   void set_scrambler(Scrambler scrambler);
 
  private:
-  Outcome attempt(std::u16string_view text);
+  Outcome attempt(std::u16string_view text, const ScrambleOptions& options);
 
   DefaultRandom random_;
   Scrambler scrambler_;

@@ -69,6 +69,8 @@ std::u16string press_shortcuts() {
       case access::Key::Enter: out += u"Enter"; break;
       case access::Key::Space: out += u"Space"; break;
       case access::Key::Escape: out += u"Escape"; break;
+      case access::Key::ContextMenu: out += u"ContextMenu"; break;
+      case access::Key::F10: out += u"F10"; break;
     }
   }
   return out;

@@ -1,15 +1,19 @@
 // Builds the web page's static site around the WebAssembly module. Form1's
 // caption, controls, captions, link targets and places come from form.json,
 // which textquirl-form-json writes from the layout table the desktop windows
-// use; the page's frame, style and scripts from web/site/. Fails if the module
-// imports anything.
-// Usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <out dir>
-import { copyFile, mkdir, readFile, rm, writeFile } from 'node:fs/promises';
+// use; the product's name and
+// summary from product.json (written by CMake from TextquirlProduct.cmake);
+// the page's frame, style and scripts from web/site/. Every file but
+// index.html and the service worker's script carries a hash of its content
+// in its name. Fails if the module imports anything.
+// Usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <product.json> <out dir>
+import { createHash } from 'node:crypto';
+import { mkdir, readFile, rm, writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 
-const [formPath, wasmPath, sourceDir, iconDir, outDir] = process.argv.slice(2);
+const [formPath, wasmPath, sourceDir, iconDir, productPath, outDir] = process.argv.slice(2);
 if (!outDir) {
-  console.error('usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <out dir>');
+  console.error('usage: node make_site.mjs <form.json> <textquirl.wasm> <web/site> <ui/qt/resources> <product.json> <out dir>');
   process.exit(2);
 }
 
@@ -63,24 +67,77 @@ const layout = [
   '',
 ].join('\n');
 
-const template = await readFile(join(sourceDir, 'index.html.in'), 'utf8');
-const page = template
-  .replace('@CAPTION@', escape(form.caption))
-  .replace('@MESSAGE_CAPTION@', escape(form.messageCaption))
-  .replace('@CONTROLS@', form.controls.map(element).join('\n'));
-
 await rm(outDir, { recursive: true, force: true });
 await mkdir(outDir, { recursive: true });
-await writeFile(join(outDir, 'index.html'), page);
-const style = await readFile(join(sourceDir, 'textquirl.css.in'), 'utf8');
-await writeFile(join(outDir, 'textquirl.css'), `${style.replaceAll('@WINDOW_MIN_WIDTH@', windowMinWidth)}\n${layout}`);
-await copyFile(wasmPath, join(outDir, 'textquirl.wasm'));
-// Opened from disk the page may not fetch the module: a classic script
-// brings it along.
-await writeFile(join(outDir, 'textquirl-wasm.js'), `self.textquirlWasm = '${bytes.toString('base64')}';\n`);
-for (const file of ['textquirl.js', 'scramble-worker.js']) {
-  await copyFile(join(sourceDir, file), join(outDir, file));
+const product = JSON.parse(await readFile(productPath, 'utf8'));
+const source = (file) => readFile(join(sourceDir, file), 'utf8');
+
+// Writes `content` as `name` with a hash of it inside the name and returns
+// that name: put('textquirl.css', 'p {}') -> 'textquirl.48d24394dd.css'.
+async function put(name, content) {
+  const hash = createHash('sha256').update(content).digest('hex').slice(0, 10);
+  const dot = name.lastIndexOf('.');
+  const hashed = `${name.slice(0, dot)}.${hash}${name.slice(dot)}`;
+  await writeFile(join(outDir, hashed), content);
+  return hashed;
 }
-for (const size of [16, 32]) {
-  await copyFile(join(iconDir, `textquirl-${size}.png`), join(outDir, `textquirl-${size}.png`));
+
+const names = {
+  wasm: await put('textquirl.wasm', bytes),
+  // Opened from disk the page may not fetch the module: a classic script
+  // brings it along.
+  wasmScript: await put('textquirl-wasm.js', `self.textquirlWasm = '${bytes.toString('base64')}';\n`),
+  style: await put('textquirl.css', `${(await source('textquirl.css.in')).replaceAll('@WINDOW_MIN_WIDTH@', windowMinWidth)}\n${layout}`),
+  worker: await put('scramble-worker.js', await source('scramble-worker.js')),
+  script: await put('textquirl.js', await source('textquirl.js')),
+};
+const icons = {};
+for (const size of [16, 32, 192, 512]) {
+  icons[size] = await put(`textquirl-${size}.png`, await readFile(join(iconDir, `textquirl-${size}.png`)));
 }
+names.manifest = await put(
+  'textquirl.webmanifest',
+  `${JSON.stringify(
+    {
+      name: product.name,
+      short_name: product.name,
+      description: `${product.summary}.`,
+      lang: 'de',
+      dir: 'ltr',
+      start_url: './',
+      scope: './',
+      display: 'standalone',
+      background_color: '#ffffff',
+      theme_color: '#2a5bd7',
+      icons: [192, 512].map((size) => ({ src: icons[size], sizes: `${size}x${size}`, type: 'image/png' })),
+    },
+    null,
+    2,
+  )}\n`,
+);
+
+const fill = (text, values) => text.replace(/@([A-Z_0-9]+)@/g, (whole, key) => {
+  if (!(key in values)) throw new Error(`index.html.in: nothing for ${whole}`);
+  return values[key];
+});
+await writeFile(
+  join(outDir, 'index.html'),
+  fill(await source('index.html.in'), {
+    CAPTION: escape(form.caption),
+    SUMMARY: escape(product.summary),
+    MESSAGE_CAPTION: escape(form.messageCaption),
+    CONTROLS: form.controls.map(element).join('\n'),
+    STYLE: names.style, WORKER: names.worker, SCRIPT: names.script, MANIFEST: names.manifest,
+    WASM: names.wasm, WASM_SCRIPT: names.wasmScript, ICON_16: icons[16], ICON_32: icons[32],
+  }),
+);
+
+// The service worker keeps every file a visit needs (not the module's copy
+// for pages opened from disk, where there is no service worker); its cache
+// is named after their hashes, so that a new site is a new cache.
+const kept = ['./', names.style, names.worker, names.script, names.wasm, names.manifest, ...Object.values(icons)];
+const version = createHash('sha256').update(kept.join('\n')).digest('hex').slice(0, 10);
+await writeFile(
+  join(outDir, 'service-worker.js'),
+  (await source('service-worker.js')).replace('@VERSION@', version).replace('@FILES@', JSON.stringify(kept)),
+);

@@ -1,5 +1,7 @@
 // A static web server for trying the built site locally: serves one folder
-// on 127.0.0.1 only, GET and HEAD, nothing outside the folder.
+// on 127.0.0.1 only, GET and HEAD, nothing outside the folder, with the
+// cache rules a host should use (docs/web.md): a file whose name carries a
+// content hash kept for a year, every other one revalidated.
 //   node web/serve.mjs [folder (build-web/site)] [port (8080; 0 picks a free one)]
 import { createReadStream } from 'node:fs';
 import { stat } from 'node:fs/promises';
@@ -14,12 +16,16 @@ const kTypes = {
   '.mjs': 'text/javascript; charset=utf-8',
   '.wasm': 'application/wasm',
   '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
   '.txt': 'text/plain; charset=utf-8',
 };
 
-// Starts serving `folder` on 127.0.0.1:`port`; resolves to the server and its
-// address: await serve('build-web/site', 0) -> {server, url: 'http://127.0.0.1:41234/'}.
-export function serve(folder, port = 0) {
+const kHashed = /\.[0-9a-f]{10}\.[a-z]+$/;
+
+// Starts serving `folder` on 127.0.0.1:`port`, with `headers` added to every
+// answer; resolves to the server and its address:
+// await serve('build-web/site', 0) -> {server, url: 'http://127.0.0.1:41234/'}.
+export function serve(folder, port = 0, headers = {}) {
   const root = resolve(folder);
   const server = createServer(async (request, response) => {
     const fail = (status) => response.writeHead(status, { 'Content-Type': 'text/plain' }).end(`${status}\n`);
@@ -38,8 +44,9 @@ export function serve(folder, port = 0) {
       response.writeHead(200, {
         'Content-Type': kTypes[extname(file)] ?? 'application/octet-stream',
         'Content-Length': size,
-        'Cache-Control': 'no-cache',
+        'Cache-Control': kHashed.test(file) ? 'public, max-age=31536000, immutable' : 'no-cache',
         'X-Content-Type-Options': 'nosniff',
+        ...headers,
       });
       if (request.method === 'HEAD') return response.end();
       createReadStream(file).pipe(response);

@@ -22,6 +22,7 @@
 #include "engine/internal/graphemes.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
+#include "engine/internal/units.hpp"
 #include "engine/options.hpp"
 
 namespace textquirl::internal {
@@ -55,6 +56,13 @@ inline constexpr std::uint8_t kCarefulPunctuation = 8;  // a punctuation mark of
 inline constexpr std::uint8_t kCarefulAddressHint = 16;  // '@' or ':': the token may be an address
 inline constexpr std::uint8_t kCarefulComplexBit = 32;   // set with kCarefulComplex, to be or-ed over a token
 
+// Units that are letters of their own, of a script written with spaces, for
+// fast paths that test many units at once: the ASCII letters and the Latin
+// letters U+00C0 .. U+024F (without U+00D7 and U+00F7, the signs for times
+// and division).
+inline constexpr std::array<UnitRange, 5> kCarefulPlainLetters = {
+    {{u'A', u'Z'}, {u'a', u'z'}, {u'\u00C0', u'\u00D6'}, {u'\u00D8', u'\u00F6'}, {u'\u00F8', u'\u024F'}}};
+
 // The entry of every unit: careful_unit_table()[u'a'] == kCarefulLetter,
 // careful_unit_table()[u' '] == kCarefulBlank.
 const std::array<std::uint8_t, 65536>& careful_unit_table();
@@ -66,8 +74,21 @@ const std::array<std::uint8_t, 65536>& careful_unit_table();
 //   is_address_token(u"„info@example.org“") == true;  is_address_token(u"z.B.") == false
 bool is_address_token(std::u16string_view token);
 
+// Whether a token of single-unit characters starts with "www." (any case)
+// after its punctuation: may_start_address(careful_unit_table(), u"(www.") == true.
+inline bool may_start_address(const std::array<std::uint8_t, 65536>& table, std::u16string_view token) {
+  std::size_t i = 0;
+  while (i < token.size() && (table[token[i]] & kCarefulPunctuation)) ++i;
+  if (token.size() - i < 4 || token[i + 3] != u'.') return false;
+  for (std::size_t k = i; k < i + 3; ++k) {
+    if ((token[k] | 0x20) != u'w') return false;
+  }
+  return true;
+}
+
 // Whether code point `c` joins a white-space character before it into one
-// user-perceived character (Grapheme_Cluster_Break Extend, ZWJ or SpacingMark).
+// user-perceived character (Grapheme_Cluster_Break Extend, ZWJ or
+// SpacingMark): joins_blank(U'\u0301') == true, joins_blank(U'a') == false.
 bool joins_blank(char32_t c);
 
 // The careful scan over a text that may come in pieces, cut anywhere. It
@@ -104,14 +125,28 @@ class CarefulScanner {
       }
       const std::size_t start = i;
       std::uint8_t bits = 0;
-      i = scan_token(text, i, start, bits);
+      i = scan_token_words(text, i, bits);
       if (i == n && !last) {  // the token may go on in the next piece
         carried_.assign(text.substr(start));
         carried_bits_ = bits;
         token_after_blank_ = after_blank_;
         return;
       }
-      end_token(text.substr(start, i - start), bits, after_blank_, sink);
+      const std::u16string_view token = text.substr(start, i - start);
+      if ((bits & kCarefulComplexBit) || words_found_ > kMaxWords) {
+        end_token(token, bits, after_blank_, sink);
+      } else if (may_be_address(token, bits) && is_address_token(token)) {
+        sink.put(token);
+      } else {
+        std::size_t at = start;
+        for (std::size_t w = 0; w < words_found_; ++w) {
+          const auto [first, end] = words_[w];
+          sink.put(text.substr(at, first - at));
+          sink.word(text.substr(first, end - first), true, end - first);
+          at = end;
+        }
+        sink.put(text.substr(at, i - at));
+      }
       after_blank_ = false;
     }
     if (last) {
@@ -123,6 +158,9 @@ class CarefulScanner {
   // The number of units held back from the pieces so far.
   std::size_t held_back() const { return carried_.size(); }
 
+  // For a text that begins right after white space that marks may join.
+  void start_after_blank() { after_blank_ = true; }
+
  private:
   // End of the token that runs on from text[i] (begun at text[start], or
   // earlier in carried_): the first white space that starts a character.
@@ -132,12 +170,41 @@ class CarefulScanner {
     for (; i < n; ++i) {
       const std::uint8_t t = table_[text[i]];
       if ((t & kCarefulClassBits) >= kCarefulBlank) {
-        if ((t & kCarefulClassBits) == kCarefulBreak || !after_prepend(text, i, start)) break;
+        if ((t & kCarefulClassBits) == kCarefulBreak || !(bits & kCarefulComplexBit) || !after_prepend(text, i, start)) {
+          break;
+        }
         bits |= kCarefulComplexBit;  // joined to the prepended mark before it
       }
       bits |= t;
     }
     return i;
+  }
+
+  // scan_token for a token that starts at text[i], noting on the way where
+  // its runs of letters (its words, when all its units are characters of
+  // their own) begin and end: words_found_ of them, the first kMaxWords in
+  // words_. One look-up per unit.
+  std::size_t scan_token_words(std::u16string_view text, std::size_t i, std::uint8_t& bits) {
+    const std::size_t n = text.size(), start = i;
+    words_found_ = 0;
+    for (;;) {
+      const std::size_t first = i;
+      std::uint8_t t = 0;
+      while (i < n && ((t = table_[text[i]]) & kCarefulClassBits) == kCarefulLetter) ++i;
+      if (i > first) {
+        if (words_found_ < kMaxWords) words_[words_found_] = {first, i};
+        ++words_found_;
+      }
+      if (i == n) return n;
+      if ((t & kCarefulClassBits) >= kCarefulBlank) {
+        if ((t & kCarefulClassBits) == kCarefulBreak || !(bits & kCarefulComplexBit) || !after_prepend(text, i, start)) {
+          return i;
+        }
+        bits |= kCarefulComplexBit;  // joined to the prepended mark before it
+      }
+      bits |= t;
+      ++i;
+    }
   }
 
   // Whether the token's code point before text[i] is a prepended mark (which
@@ -182,13 +249,9 @@ class CarefulScanner {
   }
 
   // A token of single-unit characters is worth the address check when it
-  // holds '@' or ':' or its first unit after punctuation is a 'w'.
+  // holds '@' or ':' or may start with "www.".
   bool may_be_address(std::u16string_view token, std::uint8_t bits) const {
-    if (bits & kCarefulAddressHint) return true;
-    for (const char16_t c : token) {
-      if (!(table_[c] & kCarefulPunctuation)) return c == u'w' || c == u'W';
-    }
-    return false;
+    return (bits & kCarefulAddressHint) || may_start_address(table_, token);
   }
 
   // A token with characters of several units, or with letters of a
@@ -229,7 +292,14 @@ class CarefulScanner {
     }
   }
 
+  static constexpr std::size_t kMaxWords = 32;
+  struct WordSpan {
+    std::size_t first, end;
+  };
+
   const std::array<std::uint8_t, 65536>& table_ = careful_unit_table();
+  WordSpan words_[kMaxWords];     // the words of the token scan_token_words found last
+  std::size_t words_found_ = 0;   // ... and how many there were
   bool after_blank_ = false;        // the last unit scanned is white space that marks may join
   bool token_after_blank_ = false;  // ... and so was the one before carried_
   std::u16string carried_;          // the token still open at the end of the last piece

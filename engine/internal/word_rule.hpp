@@ -25,8 +25,8 @@ namespace textquirl::internal {
 class WordRule {
  public:
   explicit WordRule(const ScrambleOptions& options)
-      : min_length_(options.min_length), rate_(options.rate), always_change_(options.always_change),
-        keep_(options.keep) {
+      : min_length_(options.min_length), rate_(options.rate), rate_draw_(options.rate < 1.0 ? 1 : 0),
+        always_change_(options.always_change), keep_(options.keep) {
     std::sort(keep_.begin(), keep_.end());
     keep_.erase(std::unique(keep_.begin(), keep_.end()), keep_.end());
     for (const std::u16string& word : keep_) {
@@ -36,7 +36,7 @@ class WordRule {
   }
 
   std::size_t min_length() const { return min_length_; }
-  bool rate_draws() const { return rate_ < 1.0; }
+  bool rate_draws() const { return rate_draw_ != 0; }
   bool always_change() const { return always_change_; }
 
   // Whether `word` is one of the words to keep.
@@ -64,7 +64,8 @@ class WordRule {
   std::size_t draws(std::u16string_view word, bool simple, std::vector<std::uint32_t>& bounds) const {
     if (kept(word)) return 0;
     const std::size_t n = characters(word, simple, bounds);
-    return eligible(n) ? n - 2 + (rate_draws() ? 1 : 0) : 0;
+    const std::size_t taken = n - 2 + rate_draw_;
+    return eligible(n) ? taken : 0;  // no branch: word lengths are hard to predict
   }
 
   // The rate's draw for an eligible word: whether it is scrambled. Draws one
@@ -78,6 +79,7 @@ class WordRule {
  private:
   std::size_t min_length_;
   double rate_;
+  std::size_t rate_draw_;  // 1 below rate 1, else 0
   bool always_change_;
   std::vector<std::u16string> keep_;  // sorted, no repeats
   std::size_t shortest_kept_ = SIZE_MAX, longest_kept_ = 0;

@@ -128,7 +128,7 @@ Section "Textquirl" SecProgram
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0 SW_SHOWNORMAL "" \
-    "Verwurschtelt Text für die Zwischenablage"
+    "${PRODUCT_SUMMARY}"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Textquirl"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${PRODUCT_VERSION}"

@@ -27,6 +27,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "engine/error.hpp"
 #include "engine/line_breaks.hpp"
 #include "engine/options.hpp"
@@ -173,6 +177,9 @@ struct StrShape {
 
 StrShape shape_of(std::u16string_view units) {
   StrShape shape;
+  char16_t widest = 0;
+  for (const char16_t unit : units) widest = std::max(widest, unit);  // vectorised
+  if (widest < 0xD800) return {widest, 0};
   const std::size_t n = units.size();
   for (std::size_t i = 0; i < n; ++i) {
     if ((units[i] & 0xFC00u) == 0xD800u && i + 1 < n && (units[i + 1] & 0xFC00u) == 0xDC00u) {
@@ -326,8 +333,18 @@ void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& mak
   if (failure) std::rethrow_exception(failure);
 }
 
+// The cores this process may run on (its affinity, as os.sched_getaffinity
+// gives it), at least one.
+std::size_t cores() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 std::size_t thread_count(py::handle threads) {
-  if (threads.is_none()) return std::max(1u, std::thread::hardware_concurrency());
+  if (threads.is_none()) return cores();
   if (PyBool_Check(threads.ptr()) || !PyIndex_Check(threads.ptr())) wrong_type("threads", "int or None", threads);
   const auto n = integer(threads, "threads", 1024);
   if (n == 0) throw py::value_error("threads must be an integer from 1 to 1024, not 0");
@@ -381,6 +398,7 @@ py::str scramble(py::handle text, py::handle seed, const OptionArguments& argume
 // results appended one after the other to their block's buffer.
 struct RecordBlock {
   std::size_t begin = 0, end = 0;  // the records [begin, end)
+  std::size_t size = 0;            // their characters
   std::u16string results;          // their results, with LF line breaks
   std::vector<std::size_t> ends;   // where each ends in `results`
   std::vector<StrShape> shapes;    // and what its str needs
@@ -399,6 +417,11 @@ class RecordWorker {
       : seed_(seed), keys_(keys), texts_(texts), random_(seed, tq::RecordKey::number(0)), scrambler_(random_, options) {}
 
   void operator()(RecordBlock& block) {
+    // A result is about as long as its text (spaces shrink, a space may come
+    // before a line break, a character beyond U+FFFF takes two units).
+    block.results.reserve(block.size + block.size / 8 + 16);
+    block.ends.reserve(block.end - block.begin);
+    block.shapes.reserve(block.end - block.begin);
     for (std::size_t i = block.begin; i < block.end; ++i) {
       text_.clear();
       const Appended found = append_utf16(texts_[i], text_);
@@ -463,6 +486,7 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
       block_size = 0;
     }
     blocks.back().end = i + 1;
+    blocks.back().size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
     block_size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
   }
 
@@ -581,7 +605,7 @@ PYBIND11_MODULE(_textquirl, m) {
       "Scrambles each text as a record of its own, with a generator started from\n"
       "(seed, key): keys are ints or strs, by default 1, 2, 3, ... so that the lines\n"
       "of a file give the lines of textquirl-cli --per-line. The result does not\n"
-      "depend on batching, order or threads (default: one per core).";
+      "depend on batching, order or threads (default: one per core this process may use).";
   static const std::string scrambler_init_doc =
       "__init__(self, /, *, " + seed_parameter + ", " + option_parameters + ")\n--\n\n";
 

@@ -57,6 +57,10 @@ TEST(HeaderExamples, OptionsAndSystemErrors) {
   const Options output = parse_options(output_args);
   EXPECT_EQ(output.output, "a.txt");
   EXPECT_EQ(output.inputs, (std::vector<std::string>{"a.txt"}));
+  const std::vector<std::string_view> scramble_args = {"--rate", "0,5", "--keep=Hund,Katze"};
+  const Options scramble = parse_options(scramble_args);
+  EXPECT_EQ(scramble.scramble.rate, 0.5);
+  EXPECT_EQ(scramble.scramble.keep, (std::vector<std::u16string>{u"Hund", u"Katze"}));
   EXPECT_EQ(system_error_text(ENOENT), "Datei oder Verzeichnis nicht gefunden");
   EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer 33)");
 }

@@ -43,10 +43,22 @@ const std::vector<std::u16string>& careful_pieces() {
   return pieces;
 }
 
+// A random text of up to `max_pieces` pieces; every third one mostly of
+// plain words and spaces, so that the fast paths for blocks of plain units
+// meet the rest only now and then.
 std::u16string careful_text(std::mt19937& gen, std::size_t max_pieces) {
+  static const std::u16string plain[] = {u"Wort", u"Buchstaben", u"ist", u"Stra\u00DFe", u" ", u" ", u" ", u", ",
+                                         u". ", u"\r\n", u"wir", u"wwz"};
   const auto& pieces = careful_pieces();
+  const bool mostly_plain = gen() % 3 == 0;
   std::u16string text;
-  for (std::size_t i = gen() % (max_pieces + 1); i > 0; --i) text += pieces[gen() % pieces.size()];
+  for (std::size_t i = gen() % (max_pieces + 1); i > 0; --i) {
+    if (mostly_plain && gen() % 32 != 0) {
+      text += plain[gen() % std::size(plain)];
+    } else {
+      text += pieces[gen() % pieces.size()];
+    }
+  }
   return text;
 }
 
@@ -63,7 +75,7 @@ ScrambleOptions random_options(std::mt19937& gen) {
 TEST(careful, AgreesWithTheSlowVersionWithCountedDrawsWhereverCut) {
   std::mt19937 gen(23);
   for (int round = 0; round < 3000; ++round) {
-    const std::u16string text = careful_text(gen, round % 10 == 0 ? 200 : 30);
+    const std::u16string text = careful_text(gen, round % 5 == 0 ? 300 : 30);
     const ScrambleOptions options = random_options(gen);
     const std::uint32_t seed = gen();
 
@@ -117,8 +129,13 @@ TEST(careful, HeaderExamples) {
   EXPECT_EQ(code_point_at(u"\U0001F600", 0), U'\U0001F600');
   EXPECT_EQ(careful_unit_table()[u'a'], kCarefulLetter);
   EXPECT_EQ(careful_unit_table()[u' '], kCarefulBlank);
+  for (const UnitRange& r : kCarefulPlainLetters) {
+    for (char32_t c = r.first; c <= r.last; ++c) EXPECT_EQ(careful_unit_table()[c], kCarefulLetter) << static_cast<int>(c);
+  }
   EXPECT_TRUE(is_address_token(u"\u201Einfo@example.org\u201C"));
   EXPECT_FALSE(is_address_token(u"z.B."));
+  EXPECT_TRUE(joins_blank(U'\u0301'));
+  EXPECT_FALSE(joins_blank(U'a'));
   EXPECT_EQ(careful_count_draws(u"\u201EHallo\u201C 2024", {}), 3u);
   testing::ZeroSource zero;
   EXPECT_EQ(reference::careful_scramble(u"\u201EHallo\u201C 7:30", zero, {}), u"\u201EHallo\u201C 7:30");

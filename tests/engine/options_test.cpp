@@ -11,9 +11,9 @@
 #include "engine/internal/word_rule.hpp"
 #include "engine/options.hpp"
 #include "engine/record.hpp"
-#include "tests/support/engine_reference.hpp"
 #include "engine/scramble.hpp"
 #include "test_support.hpp"
+#include "tests/support/engine_reference.hpp"
 #include "tests/support/options_reference.hpp"
 
 namespace textquirl {
@@ -212,6 +212,17 @@ TEST(ScrambleOptions, KeepTheirFixedResults) {
 
 TEST(HeaderExamples, OptionsAndRecords) {
   EXPECT_STREQ(InvalidOption("rate").option(), "rate");
+
+  ScrambleOptions six;
+  six.min_length = 6;
+  six.keep = {u"Textquirl"};
+  EXPECT_NO_THROW(validate(six));
+  DefaultRandom six_random;
+  const std::u16string six_out = scramble(u"Hallo Textquirl Wortsalat", six_random, six);
+  EXPECT_EQ(six_out.substr(0, 16), u"Hallo Textquirl ");
+  EXPECT_NE(six_out.substr(16), u"Wortsalat");
+  six.min_length = 3;
+  EXPECT_THROW(validate(six), InvalidOption);
 
   ScrambleOptions keep;
   keep.keep = {u"Hallo"};

@@ -101,7 +101,7 @@ def test_version_is_the_projects():
     assert textquirl.__version__ == re.search(r"project\([^)]*VERSION ([0-9.]+)", cmake).group(1)
 
 
-def test_readme_example_holds():
+def test_examples_of_the_readme_and_the_package_hold():
     readme = (ROOT / "README.md").read_text(encoding="utf-8")
     section = readme[readme.index("## Python") :]
     example = re.search(r"```pycon\n(.*?)```", section, re.S).group(1)
@@ -111,6 +111,8 @@ def test_readme_example_holds():
     runner.run(test)
     assert runner.summarize(verbose=False).failed == 0
     assert test.examples
+    package = doctest.testmod(textquirl)
+    assert package.attempted and not package.failed
 
 
 def test_stubs_name_the_modules_parameters():

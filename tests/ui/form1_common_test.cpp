@@ -129,11 +129,17 @@ TEST(Access, Keys) {
       {ControlId::Label3, Key::Space, none, false, {Kind::Click, ControlId::Label3}},
       {ControlId::Label3, Key::Enter, none, true, {Kind::Swallow, {}}},
       {ControlId::Label3, Key::Enter, access::kCtrl, false, {Kind::PassOn, {}}},
+      // the button's context menu; Text1 keeps its own
+      {ControlId::Command1, Key::ContextMenu, none, false, {Kind::Menu, ControlId::Command1}},
+      {ControlId::Command1, Key::F10, access::kShift, false, {Kind::Menu, ControlId::Command1}},
+      {ControlId::Command1, Key::F10, none, false, {Kind::PassOn, {}}},
+      {ControlId::Command1, Key::ContextMenu, none, true, {Kind::Swallow, {}}},
+      {ControlId::Text1, Key::ContextMenu, none, false, {Kind::PassOn, {}}},
   };
   for (const Case& c : cases) {
     const access::KeyResponse got = access::respond_to_key(c.focused, c.key, c.modifiers, c.repeat);
     EXPECT_EQ(got.kind, c.expected.kind) << static_cast<int>(c.focused) << " " << static_cast<int>(c.key);
-    if (c.expected.kind == Kind::Focus || c.expected.kind == Kind::Click) {
+    if (c.expected.kind == Kind::Focus || c.expected.kind == Kind::Click || c.expected.kind == Kind::Menu) {
       EXPECT_EQ(got, c.expected);
     }
   }
@@ -151,6 +157,12 @@ TEST(ScrambleCommand, RunsTheEngineFromAFreshGenerator) {
     EXPECT_NE(outcome.text.find(u" \r\n"), std::u16string::npos);
   }
   EXPECT_EQ(command.run(u"").text, u"");
+
+  // The context menu's careful scramble draws from the same generator.
+  textquirl::ScrambleOptions careful;
+  careful.mode = textquirl::Mode::careful;
+  EXPECT_EQ(command.run(text, careful).text, textquirl::scramble(text, random, careful));
+  EXPECT_EQ(command.run(text).text, textquirl::scramble(text, random));
 }
 
 TEST(ScrambleCommand, FailuresBecomeGermanMessages) {

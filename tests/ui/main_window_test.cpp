@@ -8,11 +8,13 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,6 +26,7 @@
 #include <QUrl>
 
 #include "engine/scramble.hpp"
+#include "ui/form1_layout.hpp"
 #include "ui/qt/desktop_session.hpp"
 #include "ui/qt/main_window.hpp"
 #include "ui/qt/qt_text.hpp"
@@ -289,6 +292,63 @@ TEST(Form1, KeysPressTheButtonAndOpenLinks) {
 
   for (const char* scheme : {"http", "mailto"})
     QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+// Command1's context menu, from the mouse and from both keys: one entry,
+// named and explained from the shared layout, which puts the careful
+// scramble on the clipboard from the button's generator.
+TEST(Form1, Command1ContextMenuScramblesCarefully) {
+  Form1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  auto* text1 = control<QPlainTextEdit>(form, "Text1");
+  auto* command1 = control<QPushButton>(form, "Command1");
+  auto* menu = control<QMenu>(form, "Command1Menu");
+  ASSERT_TRUE(text1 && command1 && menu);
+  const std::u16string typed = u"\u201EAnf\u00FChrungszeichen\u201C \u2013 um 7:30 Uhr, info@example.org";
+  text1->setPlainText(to_qstring(typed));
+  ASSERT_EQ(menu->actions().size(), 1);
+  QAction* careful = menu->actions().front();
+  const textquirl::layout::MenuCommand& entry = textquirl::layout::kCarefulCommand;
+  EXPECT_EQ(careful->text(), to_qstring(entry.caption));
+  EXPECT_EQ(careful->toolTip(), to_qstring(entry.explanation));
+  EXPECT_EQ(careful->statusTip(), to_qstring(entry.explanation));
+
+  textquirl::DefaultRandom random;
+  textquirl::ScrambleOptions options;
+  options.mode = textquirl::Mode::careful;
+  const auto wait_for_menu = [&] { return QTest::qWaitFor([&] { return menu->isVisible(); }, 2000); };
+
+  // a right-click on the button (the context-menu event the platform makes
+  // of it; the offscreen platform makes none); then the entry by the mouse
+  const QPoint centre = command1->rect().center();
+  QContextMenuEvent right_click(QContextMenuEvent::Mouse, centre, command1->mapToGlobal(centre));
+  QApplication::sendEvent(command1, &right_click);
+  ASSERT_TRUE(wait_for_menu());
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(careful).center());
+  EXPECT_FALSE(menu->isVisible());
+  EXPECT_EQ(clipboard_text(), expected_clipboard(textquirl::scramble(typed, random, options)));
+
+  // the menu key and Shift+F10 on the focused button, the entry selected:
+  // Enter takes it; the button still scrambles classically in between
+  command1->setFocus(Qt::TabFocusReason);
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+    QTest::keyClick(command1, key, modifiers);
+    ASSERT_TRUE(wait_for_menu());
+    EXPECT_EQ(menu->activeAction(), careful);
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_EQ(clipboard_text(), expected_clipboard(textquirl::scramble(typed, random, options)));
+    QTest::keyClick(command1, Qt::Key_Return);
+    EXPECT_EQ(clipboard_text(), expected_clipboard(textquirl::scramble(typed, random)));
+  }
+  EXPECT_EQ(text1->toPlainText(), to_qstring(typed));
+
+  // a screen reader finds the entry by its caption
+  QAccessibleInterface* menu_access = QAccessible::queryAccessibleInterface(menu);
+  ASSERT_NE(menu_access, nullptr);
+  ASSERT_EQ(menu_access->childCount(), 1);
+  EXPECT_EQ(menu_access->child(0)->role(), QAccessible::MenuItem);
+  EXPECT_EQ(menu_access->child(0)->text(QAccessible::Name), to_qstring(entry.caption));
 }
 
 TEST(Command1_Click, PutsScrambledTextOnClipboard) {

@@ -1,12 +1,16 @@
 // Textquirl's web page as a person uses it, in Debian's Chromium (headless,
 // driven by playwright-core) against the built site on a local server, in
-// one walk: paste a German text, press by mouse and by keyboard, read the
-// clipboard each time and compare it with the Linux filter's scrambles;
-// paste 120 KB of prose over it; run out of memory in the engine and go on;
-// the layout at both widths, the links, the tab order, axe-core's WCAG 2.1
-// A and AA rules, no console error and no request to another origin; then
-// the page opened from disk, and on an insecure origin (no clipboard API:
-// the copy through a selection, and the message when even that is refused).
+// one walk: the heading, paste a German text, press by mouse and by
+// keyboard, read the clipboard and the status line each time and compare
+// with the Linux filter's scrambles; paste 120 KB of prose over it; run out
+// of memory in the engine and go on; the layout at both widths, the links,
+// the tab order, axe-core's WCAG 2.1 A and AA rules (with the status shown
+// and the settings open), no console error and no request to another
+// origin; settings from the address against the filter with the same
+// options; the site served with the documented headers, then again without
+// its server, from the service worker's copy; then the page opened from
+// disk, and on an insecure origin (no clipboard API: the copy through a
+// selection, and the message when even that is refused).
 // Screenshots go to TEXTQUIRL_ARTIFACTS.
 // Environment: TEXTQUIRL_SITE (build-web/site), TEXTQUIRL_CLI (the release
 // build's textquirl-cli, with make-sample-text beside it), TEXTQUIRL_CHROMIUM,
@@ -28,19 +32,21 @@ const cli = process.env.TEXTQUIRL_CLI;
 const artifacts = process.env.TEXTQUIRL_ARTIFACTS;
 const insecureHost = 'textquirl.test';  // mapped to 127.0.0.1, but not a secure context
 
-const filter = (text) => execFileSync(cli, { input: text, maxBuffer: 1 << 30 }).toString('utf8');
+const filter = (text, args = []) => execFileSync(cli, args, { input: text, maxBuffer: 1 << 30 }).toString('utf8');
 const prose = (megabytes) =>
   execFileSync(join(dirname(cli), 'make-sample-text'), [String(megabytes)], { maxBuffer: 1 << 30 }).toString('utf8').trimEnd();
 
-// What n presses after a fresh start give for texts[0], …, texts[n-1]: the
-// filter scrambles the texts joined by line breaks with one generator, and
-// a text cut after a line break scrambles as its parts do apart, so each
-// part of the output (which ends in " " and the line break) is one press.
-function presses(texts) {
+// What n presses after a fresh start give for texts[0], …, texts[n-1], with
+// the filter's options `args`: the filter scrambles the texts joined by line
+// breaks with one generator, and a text cut after a line break scrambles as
+// its parts do apart, so each part of the output (which ends in the line
+// break, after a space in classic mode) is one press.
+function presses(texts, args = []) {
+  const end = args.includes('careful') ? '\n' : ' \n';
   const results = [];
   for (let n = 1; n <= texts.length; ++n) {
-    const whole = filter(texts.slice(0, n).join('\n'));
-    const before = results.map((r) => `${r} \n`).join('');
+    const whole = filter(texts.slice(0, n).join('\n'), args);
+    const before = results.map((r) => `${r}${end}`).join('');
     assert.ok(whole.startsWith(before), 'the filter scrambles a text cut after a line break as its parts');
     results.push(whole.slice(before.length));
   }
@@ -143,9 +149,15 @@ test('the web page in Chromium', async (t) => {
   const faults = watch(page, [new URL(url).origin]);
   await page.goto(url);
 
-  await t.test('the page: German, title, icon, controls and captions', async () => {
+  await t.test('the page: German, title, heading, icon, controls and captions', async () => {
     assert.equal(await page.getAttribute('html', 'lang'), 'de');
     assert.equal(await page.title(), 'Textquirl');
+    assert.equal(await page.textContent('h1'), 'Textquirl');
+    const summary = await page.textContent('#Kopf p');
+    assert.match(summary, /^Verwurschtelt \S.*\.$/);
+    assert.equal(await page.getAttribute('meta[name=description]', 'content'), summary);
+    assert.equal(await page.textContent('#Status'), '');
+    assert.equal(await page.$eval('#Einstellungen', (d) => d.open), false);
     assert.match(await page.getAttribute('link[rel=icon][sizes="32x32"]', 'href'), /\.png$/);
     assert.equal(await page.textContent('#Command1'), 'Verwurschteln und in Zwischenablage kopieren');
     assert.equal(await page.inputValue('#Text1'), '');
@@ -162,6 +174,7 @@ test('the web page in Chromium', async (t) => {
       Label1: [16, 420, 137, 17],
       Label2: [304, 420, 233, 17],
       Label3: [152, 420, 137, 17],
+      Status: [0, 437, 546, 23],
     });
   });
 
@@ -186,14 +199,18 @@ test('the web page in Chromium', async (t) => {
     await tab.close();
   });
 
-  await t.test('paste a German text, press by mouse, by keyboard and by Ctrl+Enter in Text1: the filter\'s first three scrambles', async () => {
+  await t.test('paste a German text, press by mouse, by keyboard and by Ctrl+Enter in Text1: the filter\'s first three scrambles, each announced', async () => {
     await paste(page, german);
     assert.equal(await page.inputValue('#Text1'), german);
-    await page.screenshot({ path: join(artifacts, 'textquirl-web-wide.png') });
 
     await setClipboard(page, 'vorher');
+    const controls = await places(page);
     await page.click('#Command1');
     assert.equal(await nextClipboard(page, 'vorher'), first);
+    const status = page.getByRole('status');
+    await status.filter({ hasText: 'Verwurschtelt und in die Zwischenablage kopiert.' }).waitFor();
+    assert.deepEqual(await places(page), controls, 'the status moves nothing');
+    await page.screenshot({ path: join(artifacts, 'textquirl-web-wide.png') });
 
     await page.click('#Text1');
     await page.keyboard.press('Tab');
@@ -206,6 +223,13 @@ test('the web page in Chromium', async (t) => {
     await page.keyboard.press('Control+Enter');
     assert.equal(await nextClipboard(page, second), third);
     assert.equal(await page.inputValue('#Text1'), german, 'Ctrl+Enter adds no line break');
+    await status.filter({ hasText: 'Verwurschtelt und' }).waitFor();
+
+    // An empty text empties the clipboard (and takes no draw), and says so.
+    await page.fill('#Text1', '');
+    await page.click('#Command1');
+    assert.equal(await nextClipboard(page, third), '');
+    await status.filter({ hasText: 'Das Textfeld ist leer: Die Zwischenablage ist jetzt leer.' }).waitFor();
   });
 
   await t.test('the tab order: Text1, Command1, Label2, Label3', async () => {
@@ -255,9 +279,16 @@ test('the web page in Chromium', async (t) => {
     assert.equal(await nextClipboard(page, fourth), fifth);
   });
 
-  await t.test('axe-core: no WCAG 2.1 A or AA violation, wide and narrow', async () => {
+  await t.test('axe-core: no WCAG 2.1 A or AA violation, wide and narrow, with the status shown and the settings open', async () => {
+    await page.fill('#Text1', german);
+    assert.notEqual(await page.textContent('#Status'), '');
     assert.deepEqual(await axeViolations(page, axeSource), []);
+    await page.click('#Einstellungen summary');
+    assert.deepEqual(await axeViolations(page, axeSource), [], 'wide, the settings open');
+    await page.screenshot({ path: join(artifacts, 'textquirl-web-settings.png'), fullPage: true });
     await page.setViewportSize({ width: 360, height: 740 });
+    assert.deepEqual(await axeViolations(page, axeSource), [], 'narrow, the settings open');
+    await page.click('#Einstellungen summary');
     assert.deepEqual(await axeViolations(page, axeSource), []);
   });
 
@@ -276,7 +307,7 @@ test('the web page in Chromium', async (t) => {
       assert.ok(height > 0, `${id} visible`);
     }
     const order = boxes.map(([id, [, top, , height]]) => ({ id, top, bottom: top + height })).sort((a, b) => a.top - b.top);
-    assert.deepEqual(order.map((b) => b.id), ['Text1', 'Command1', 'Label1', 'Label2', 'Label3']);
+    assert.deepEqual(order.map((b) => b.id), ['Text1', 'Command1', 'Status', 'Label1', 'Label2', 'Label3']);
     for (let i = 1; i < order.length; ++i) assert.ok(order[i].top >= order[i - 1].bottom, `${order[i].id} overlaps ${order[i - 1].id}`);
     assert.deepEqual(
       await page.evaluate(() => [...Form1.children].filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.id)),
@@ -288,6 +319,97 @@ test('the web page in Chromium', async (t) => {
 
   await t.test('no console error, no request to another origin', () => {
     assert.deepEqual(faults, []);
+  });
+
+  await t.test('settings from the address: the presses are the filter\'s with the same options; a change starts afresh', async () => {
+    const args = ['--mode', 'careful', '--min-length', '5', '--rate', '0,5', '--always-change', '--keep', 'Wörter,lesen', '--seed', '7'];
+    const [one, two] = presses([german, german], args);
+    const tuned = await context.newPage();
+    const tunedFaults = watch(tuned, [new URL(url).origin]);
+    await tuned.goto(`${url}#modus=sorgfaeltig&mindestlaenge=5&anteil=0,5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=7`);
+    assert.deepEqual(
+      await tuned.evaluate(() => [
+        document.querySelector('input[name=modus]:checked').value,
+        ...['Mindestlaenge', 'Anteil', 'Behalten', 'Startwert'].map((id) => document.getElementById(id).value),
+        document.getElementById('ImmerAnders').checked,
+        document.getElementById('Hinweis').hidden,
+      ]),
+      ['sorgfaeltig', '5', '0,5', 'Wörter, lesen', '7', true, true],
+    );
+    await tuned.fill('#Text1', german);
+    await setClipboard(tuned, 'vorher');
+    await tuned.click('#Command1');
+    assert.equal(await nextClipboard(tuned, 'vorher'), one);
+    await tuned.click('#Command1');
+    assert.equal(await nextClipboard(tuned, one), two);
+
+    // Another seed typed in: written into the address, the generator afresh.
+    await tuned.click('#Einstellungen summary');
+    await tuned.fill('#Startwert', '8');
+    await tuned.press('#Startwert', 'Tab');
+    assert.equal(new URL(tuned.url()).hash, '#modus=sorgfaeltig&mindestlaenge=5&anteil=0.5&immer-anders=1&behalten=W%C3%B6rter,lesen&seed=8');
+    const [eight] = presses([german], [...args.slice(0, -1), '8']);
+    await tuned.click('#Command1');
+    assert.equal(await nextClipboard(tuned, two), eight);
+
+    // Bad values are left out with a note; the good ones count. Back at the
+    // defaults, the address has no fragment and the presses are the window's.
+    await tuned.goto(`${url}#anteil=2&modus=sorgfaeltig&seed=x`);
+    await tuned.reload();
+    assert.match(await tuned.textContent('#Hinweis'), /^„anteil=2“ .*0 bis 1.*\n„seed=x“ .*ganze Zahlen/);
+    assert.equal(await tuned.$eval('input[name=modus]:checked', (r) => r.value), 'sorgfaeltig');
+    await tuned.click('#Einstellungen summary');
+    await tuned.check('input[name=modus][value=klassisch]');
+    assert.equal(new URL(tuned.url()).hash, '');
+    await tuned.fill('#Text1', german);
+    await tuned.click('#Command1');
+    assert.equal(await nextClipboard(tuned, eight), first);
+    assert.deepEqual(tunedFaults, []);
+    await tuned.close();
+  });
+
+  await t.test('served with the documented headers; after one visit the page works without its server', async () => {
+    // Every policy written in the hosting docs is one, the page's own plus frame-ancestors.
+    const docs = await readFile(new URL('../../docs/web.md', import.meta.url), 'utf8');
+    const policies = new Set([...docs.matchAll(/Content-Security-Policy:? "?(default-src [^"\n]+)/g)].map((m) => m[1]));
+    assert.equal(policies.size, 1);
+    const [policy] = policies;
+    const { server: host, url: hostUrl } = await serve(site, 0, { 'Content-Security-Policy': policy });
+    const visitor = await context.newPage();
+    const visitorFaults = watch(visitor, [new URL(hostUrl).origin]);
+    await visitor.goto(hostUrl);
+    assert.equal(`${await visitor.getAttribute('meta[http-equiv=Content-Security-Policy]', 'content')}; frame-ancestors 'none'`, policy);
+
+    // Installable: a German manifest with icons of 192 and 512 pixels.
+    const manifest = await visitor.evaluate(async () => {
+      const m = await (await fetch(document.querySelector('link[rel=manifest]').href)).json();
+      const sizes = await Promise.all(m.icons.map((i) => new Promise((done) => {
+        const image = new Image();
+        image.onload = () => done(`${image.naturalWidth}x${image.naturalHeight}`);
+        image.src = i.src;
+      })));
+      return { ...m, sizes };
+    });
+    assert.equal(manifest.name, 'Textquirl');
+    assert.equal(manifest.lang, 'de');
+    assert.equal(manifest.description, await visitor.textContent('#Kopf p'));
+    assert.deepEqual(manifest.sizes, ['192x192', '512x512']);
+    assert.deepEqual(manifest.icons.map((i) => i.sizes), manifest.sizes);
+
+    await visitor.evaluate(() => navigator.serviceWorker.ready);
+    host.close();
+    host.closeAllConnections();
+    await visitor.reload();
+    assert.ok(await visitor.evaluate(() => navigator.serviceWorker.controller !== null), 'the page comes from the service worker');
+    await visitor.fill('#Text1', german);
+    await setClipboard(visitor, 'vorher');
+    await visitor.click('#Command1');
+    assert.equal(await nextClipboard(visitor, 'vorher'), first);
+    await visitor.click('#Command1');
+    assert.equal(await nextClipboard(visitor, first), second);
+    await visitor.getByRole('status').filter({ hasText: 'Verwurschtelt und' }).waitFor();
+    assert.deepEqual(visitorFaults, []);
+    await visitor.close();
   });
 
   // A fresh page at `address`: its first press gives the first scramble,

@@ -11,11 +11,14 @@
 # text, Ctrl+Enter presses the button, Tab and Shift+Tab run Text1, Command1,
 # Label2, Label3 round, Enter and Space open a focused link once (caught by a
 # fake browser and mail program that Wine's shell hand-off calls), Enter
-# presses the focused button, and Alt+F4 closes the window; what MSAA reads
+# presses the focused button, Command1's context menu opens by right-click,
+# Shift+F10 and the menu key and its entry puts the careful scramble on the
+# clipboard, and Alt+F4 closes the window; what MSAA reads
 # of each control (role, name, description, default action), a link's
 # default action, and the language of the resources. Leaves screenshots in
 # <artefact dir> (textquirl-windows.png, textquirl-windows-clipboard-busy.png,
-# textquirl-windows-link-focus.png, textquirl-windows-144dpi.png).
+# textquirl-windows-link-focus.png, textquirl-windows-144dpi.png,
+# textquirl-windows-menu-1.png … -3.png, the whole screen with the menu open).
 # Usage: e2e_wine.sh <wine64> <textquirl.exe> <probe.exe> <textquirl-cli> <artefact dir>
 # Exit 77 (skipped) when xvfb-run, xdotool, xclip, ImageMagick's import or
 # the filter is missing.
@@ -64,7 +67,16 @@ read_new_clipboard() {
   done
   return 1
 }
-offer() { xclip -selection clipboard -i < "$1"; }
+# Offers the file on the X clipboard and waits until it is there: xclip takes
+# the selection in the background, which under load can come after the next key.
+offer() {
+  xclip -selection clipboard -i < "$1"
+  for _ in $(seq 50); do
+    read_clipboard "$work/offered"
+    cmp -s "$work/offered" "$1" && return 0
+    sleep 0.1
+  done
+}
 
 time_start=$SECONDS
 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
@@ -264,6 +276,49 @@ expected_chars=$(scramble "$work/big" | wc -m)
 [ "$(wc -m < "$work/got3")" -eq "$expected_chars" ] \
   || fail "long text: $(wc -m < "$work/got3") characters on the clipboard, $expected_chars expected"
 echo "e2e_wine: $chars characters pasted whole and scrambled to the clipboard; $((SECONDS - time_start)) s"
+
+# Command1's context menu: a right-click, Shift+F10 and the menu key on the
+# focused button open it; its entry puts the careful scramble on the
+# clipboard, in which only the letters inside the long word move.
+careful_start='„A' careful_rest='n“ – um 7:30 Uhr, am 24.12.2024: info@example.org'
+printf '%s' '„Anführungszeichen“ – um 7:30 Uhr, am 24.12.2024: info@example.org' > "$work/careful"
+offer "$work/careful"
+xdotool mousemove --sync --window "$wid" 215 165 click 1
+sleep 0.5
+xdotool key --clearmodifiers ctrl+a ctrl+v
+for _ in $(seq 50); do
+  "$wine" "$probe" text > "$work/in_text1" 2>/dev/null
+  cmp -s "$work/in_text1" "$work/careful" && break
+  sleep 0.2
+done
+cmp -s "$work/in_text1" "$work/careful" || fail "Text1 holds $(cat "$work/in_text1"), not the careful text"
+previous=$work/careful  # what the clipboard holds: the text just pasted
+n=0
+for way in right-click shift+F10 Menu; do
+  n=$((n + 1))
+  if [ "$way" = right-click ]; then
+    xdotool mousemove --sync --window "$wid" 274 402 click 3
+    sleep 1
+    xdotool key Down
+  else
+    xdotool mousemove --sync --window "$wid" 220 170 click 1
+    sleep 0.3
+    xdotool key Tab "$way"
+  fi
+  sleep 1
+  import -window root "$artefacts/textquirl-windows-menu-$n.png" || fail "no screenshot of the menu"
+  xdotool key Return
+  read_new_clipboard "$work/careful$n" "$previous" || fail "$way, Return put nothing on the clipboard"
+  got=$(cat "$work/careful$n")
+  middle=${got#"$careful_start"}
+  middle=${middle%"$careful_rest"}
+  sorted() { printf '%s' "$1" | od -An -v -tx1 | tr -s ' ' '\n' | sort | tr -d '\n'; }
+  [ "$got" = "$careful_start$middle$careful_rest" ] && [ "$(sorted "$middle")" = "$(sorted 'nführungszeiche')" ] \
+    || fail "$way: careful scramble »$got«"
+  previous=$work/careful$n
+done
+[ "$("$wine" "$probe" text 2>/dev/null)" = "$(cat "$work/careful")" ] || fail "the menu changed Text1"
+echo "e2e_wine: Command1's menu by right-click, Shift+F10 and the menu key: $(cat "$work/careful1") | $(cat "$work/careful3")"
 
 # Alt+F4 closes the window and ends the program.
 xdotool key alt+F4

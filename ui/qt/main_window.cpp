@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -66,6 +67,8 @@ std::optional<access::Key> access_key(const QKeyEvent& event) {
     case Qt::Key_Enter: return access::Key::Enter;
     case Qt::Key_Space: return access::Key::Space;
     case Qt::Key_Escape: return access::Key::Escape;
+    case Qt::Key_Menu: return access::Key::ContextMenu;
+    case Qt::Key_F10: return access::Key::F10;
     default: return std::nullopt;
   }
 }
@@ -152,6 +155,20 @@ Form1::Form1(QWidget* parent)
     control->installEventFilter(this);
   }
 
+  // Command1's context menu: right-click here, the keys in eventFilter.
+  Command1Menu = new QMenu(this);
+  Command1Menu->setObjectName(QStringLiteral("Command1Menu"));
+  Command1Menu->setToolTipsVisible(true);
+  const layout::MenuCommand& careful = layout::kCarefulCommand;
+  QAction* careful_action = Command1Menu->addAction(to_qstring(careful.caption));
+  careful_action->setObjectName(to_qstring(careful.name));
+  careful_action->setToolTip(to_qstring(careful.explanation));
+  careful_action->setStatusTip(to_qstring(careful.explanation));
+  connect(careful_action, &QAction::triggered, this, &Form1::CarefulCommand_Click);
+  Command1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Command1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { open_command1_menu(Command1->mapToGlobal(at), false); });
+
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Label2, &LinkLabel::clicked, this, &Form1::Label2_Click);
   connect(Label3, &LinkLabel::clicked, this, &Form1::Label3_Click);
@@ -174,8 +191,21 @@ std::u16string Form1::engine_input() const {
                                      static_cast<std::size_t>(raw.size())));
 }
 
-void Form1::Command1_Click() {
-  ScrambleCommand::Outcome outcome = command_.run(engine_input());
+void Form1::Command1_Click() { scramble_to_clipboard({}); }
+
+void Form1::CarefulCommand_Click() {
+  ScrambleOptions careful;
+  careful.mode = Mode::careful;
+  scramble_to_clipboard(careful);
+}
+
+void Form1::open_command1_menu(const QPoint& at, bool from_keyboard) {
+  if (from_keyboard) Command1Menu->setActiveAction(Command1Menu->actions().front());
+  Command1Menu->popup(at);
+}
+
+void Form1::scramble_to_clipboard(const ScrambleOptions& options) {
+  ScrambleCommand::Outcome outcome = command_.run(engine_input(), options);
   if (!outcome.ok) {
     show_failure(to_qstring(outcome.text));
     return;
@@ -230,6 +260,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
       } else {
         static_cast<LinkLabel*>(target())->activate();
       }
+      return true;
+    case Kind::Menu:
+      open_command1_menu(Command1->mapToGlobal(QPoint(0, Command1->height())), true);
       return true;
   }
   return false;

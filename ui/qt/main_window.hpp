@@ -12,6 +12,7 @@
 class QPlainTextEdit;
 class QPushButton;
 class QLabel;
+class QMenu;
 
 namespace textquirl {
 
@@ -38,6 +39,9 @@ class Form1 : public QWidget {
   // as plain text. If scrambling fails, shows a message box instead and
   // leaves the clipboard and Text1 as they were.
   void Command1_Click();
+  // The same with the careful scramble (Mode::careful), from Command1's
+  // context menu (layout::kCarefulCommand).
+  void CarefulCommand_Click();
   // Opens the maker's web page with the user's default program.
   void Label2_Click();
   // Opens a new mail to the maker's address with the user's default program.
@@ -49,6 +53,10 @@ class Form1 : public QWidget {
 
  private:
   std::u16string engine_input() const;
+  void scramble_to_clipboard(const ScrambleOptions& options);
+  // Opens Command1's context menu at `at` (global), its entry selected when
+  // it was opened from the keyboard.
+  void open_command1_menu(const QPoint& at, bool from_keyboard);
   void show_failure(const QString& message);
 
   ScrambleCommand command_;
@@ -58,6 +66,7 @@ class Form1 : public QWidget {
   QLabel* Label1;
   LinkLabel* Label2;
   LinkLabel* Label3;
+  QMenu* Command1Menu;
 };
 
 }  // namespace textquirl

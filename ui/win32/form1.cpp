@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "ui/form1_access.hpp"
+#include "engine/options.hpp"
 #include "ui/form1_layout.hpp"
 #include "ui/scramble_command.hpp"
 #include "ui/win32/accessible.hpp"
@@ -49,10 +50,13 @@ struct Form1 {
   HFONT link_font = nullptr;  // Label2 and Label3 at `dpi`
   HWND focus = nullptr;       // the control to give the focus back to on activation
   ScrambleCommand command;
+  HMENU command1_menu = nullptr;  // Command1's context menu, made when first opened
+  HWND menu_tip = nullptr;        // the explanation beside its entry, made with it
 
   ~Form1() {
     if (font) DeleteObject(font);
     if (link_font) DeleteObject(link_font);
+    if (command1_menu) DestroyMenu(command1_menu);
   }
   HWND item(ControlId id) const { return GetDlgItem(hwnd, static_cast<int>(id)); }
 };
@@ -258,7 +262,7 @@ void show_message(HWND owner, const std::u16string& text, UINT icon) {
 // Scrambles the whole text of Text1 (line breaks as CR LF) and puts the
 // result on the clipboard. A failed scramble, or a clipboard that cannot be
 // had, is reported in a message box; Text1 never changes.
-void Command1_Click(Form1& form) {
+void Command1_Click(Form1& form, const ScrambleOptions& options = {}) {
   std::u16string text;
   try {
     const HWND text1 = form.item(ControlId::Text1);
@@ -269,7 +273,7 @@ void Command1_Click(Form1& form) {
     show_message(form.hwnd, scramble_failure_message(kOutOfMemoryReason), MB_ICONERROR);
     return;
   }
-  const ScrambleCommand::Outcome outcome = form.command.run(text);
+  const ScrambleCommand::Outcome outcome = form.command.run(text, options);
   if (!outcome.ok) {
     show_message(form.hwnd, outcome.text, MB_ICONERROR);
     return;
@@ -291,6 +295,77 @@ void Command1_Click(Form1& form) {
                    MB_ICONERROR);
       break;
   }
+}
+
+// The entry of Command1's context menu: the careful scramble, the rest as
+// the button does it.
+void CarefulCommand_Click(Form1& form) {
+  ScrambleOptions careful;
+  careful.mode = Mode::careful;
+  Command1_Click(form, careful);
+}
+
+// Opens Command1's context menu at `at` (screen pixels), or below the button
+// when opened from the keyboard, its entry then selected. The menu and the
+// tooltip that explains its entry are made the first time.
+void open_command1_menu(Form1& form, std::optional<POINT> at) {
+  const layout::MenuCommand& careful = layout::kCarefulCommand;
+  if (!form.command1_menu) {
+    form.command1_menu = CreatePopupMenu();
+    if (!form.command1_menu ||
+        !AppendMenuW(form.command1_menu, MF_STRING, static_cast<UINT_PTR>(careful.id),
+                     wide(std::u16string(careful.caption)))) {
+      return;
+    }
+    form.menu_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX, 0, 0, 0, 0,
+                                    form.hwnd, nullptr, nullptr, nullptr);
+    if (form.menu_tip) {
+      static const std::u16string explanation(careful.explanation);
+      TTTOOLINFOW tool = {};
+      tool.cbSize = sizeof tool;
+      tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+      tool.hwnd = form.hwnd;
+      tool.lpszText = const_cast<wchar_t*>(wide(explanation));
+      SendMessageW(form.menu_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+      SendMessageW(form.menu_tip, TTM_SETMAXTIPWIDTH, 0, 10000);  // one line
+    }
+  }
+  POINT where = {};
+  if (at) {
+    where = *at;
+  } else {
+    RECT button;
+    GetWindowRect(form.item(ControlId::Command1), &button);
+    where = {button.left, button.bottom};
+    PostMessageW(form.hwnd, WM_KEYDOWN, VK_DOWN, 0);  // the menu's loop takes it: the entry is selected
+  }
+  TrackPopupMenuEx(form.command1_menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, where.x, where.y,
+                   form.hwnd, nullptr);
+}
+
+// Shows the explanation beside the menu's entry while it is selected.
+void OnMenuSelect(HWND hwnd, HMENU menu, int item, HMENU, UINT flags) {
+  Form1& form = form_of(hwnd);
+  if (!form.menu_tip) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd;
+  RECT entry;
+  const bool show = menu == form.command1_menu && item == layout::kCarefulCommand.id && !(flags & MF_POPUP) &&
+                    GetMenuItemRect(nullptr, menu, 0, &entry);  // nullptr: the popup's own window
+  if (show) {
+    SendMessageW(form.menu_tip, TTM_TRACKPOSITION, 0, MAKELPARAM(entry.left, entry.bottom + 2));
+  }
+  SendMessageW(form.menu_tip, TTM_TRACKACTIVATE, show, reinterpret_cast<LPARAM>(&tool));
+}
+
+// A right-click on Command1 (or the system's WM_CONTEXTMENU for a key; at
+// -1, -1) opens its menu.
+void OnContextMenu(HWND hwnd, HWND target, UINT x, UINT y) {
+  Form1& form = form_of(hwnd);
+  if (target != form.item(ControlId::Command1)) return;
+  const POINT at = {static_cast<short>(x), static_cast<short>(y)};
+  open_command1_menu(form, at.x == -1 && at.y == -1 ? std::nullopt : std::optional<POINT>(at));
 }
 
 // Hands the link's address to the shell, which opens it with the user's
@@ -363,6 +438,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT code) {
       if (code == STN_CLICKED) Label3_Click(form);
       break;
     default:
+      if (id == layout::kCarefulCommand.id) CarefulCommand_Click(form);
       break;
   }
 }
@@ -452,6 +528,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     HANDLE_MSG(hwnd, WM_SETCURSOR, OnSetCursor);
     HANDLE_MSG(hwnd, WM_ACTIVATE, OnActivate);
     HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+    HANDLE_MSG(hwnd, WM_CONTEXTMENU, OnContextMenu);
+    HANDLE_MSG(hwnd, WM_MENUSELECT, OnMenuSelect);
     case WM_DPICHANGED:
       OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -467,6 +545,8 @@ std::optional<access::Key> access_key(WPARAM virtual_key) {
     case VK_RETURN: return access::Key::Enter;
     case VK_SPACE: return access::Key::Space;
     case VK_ESCAPE: return access::Key::Escape;
+    case VK_APPS: return access::Key::ContextMenu;
+    case VK_F10: return access::Key::F10;
     default: return std::nullopt;
   }
 }
@@ -489,7 +569,8 @@ void focus_from_keyboard(Form1& form, ControlId id) {
 }  // namespace
 
 bool translate_key(HWND form_window, const MSG& message) {
-  if (message.message != WM_KEYDOWN) return false;
+  // F10 is a system key: it comes as WM_SYSKEYDOWN.
+  if (message.message != WM_KEYDOWN && !(message.message == WM_SYSKEYDOWN && message.wParam == VK_F10)) return false;
   if (message.hwnd != form_window && !IsChild(form_window, message.hwnd)) return false;
   const std::optional<access::Key> key = access_key(message.wParam);
   if (!key) return false;
@@ -514,6 +595,9 @@ bool translate_key(HWND form_window, const MSG& message) {
                          is_link(target) ? STN_CLICKED : BN_CLICKED, SendMessageW);
       return true;
     }
+    case Kind::Menu:
+      open_command1_menu(form, std::nullopt);
+      return true;
   }
   return false;
 }
