@@ -49,7 +49,7 @@ echo "CMake:      $got"
 pc=$(find "$prefix/lib" -name textquirl.pc -path '*/pkgconfig/*' | head -n1)
 [ -n "$pc" ] || fail "no textquirl.pc under $prefix/lib"
 export PKG_CONFIG_PATH=$(dirname "$pc")
-[ "$(pkg-config --modversion textquirl)" = "$("$cli" --version | cut -d' ' -f2)" ] || fail "textquirl.pc names another version"
+[ "$(pkg-config --modversion textquirl)" = "$("$cli" --version | head -n1 | cut -d' ' -f2)" ] || fail "textquirl.pc names another version"
 # shellcheck disable=SC2046
 c++ -std=c++20 -O2 -o "$work/pc-consumer" "$work/src/main.cpp" $(pkg-config --cflags --libs textquirl) ||
   fail "building with pkg-config failed"
