@@ -38,7 +38,8 @@ cmake --build build-windows -j"$jobs" --target setup
 
 echo "== Web page and npm package"
 scripts/build-web.sh >/dev/null
-rm -rf build-package/web
+# zip adds to an archive already there: a new one, without the last build's files.
+rm -rf build-package/web build-package/textquirl-"$version"-web.zip
 mkdir -p build-package/web
 cp -r build-web/site/. build-package/web/
 find build-package/web -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
