@@ -3,10 +3,11 @@
 # suite (engine, filter, window, end-to-end under Xvfb), the Python package
 # (its wheel installed into a fresh virtual environment, its tests and the
 # Dask example on a local cluster), the Windows program's
-# cross build with its tests under Wine (engine, end-to-end), the Windows setup
-# and the Debian packages (made by scripts/package.sh, linted, installed,
-# used and removed again), the web page's WebAssembly build with its test in
-# headless Chromium and the npm package's test, the same suite under
+# cross build with its tests under Wine (engine, filter, end-to-end), the web
+# page's WebAssembly build with its test in headless Chromium and the npm
+# package's test, the release's files (made by scripts/package.sh, which
+# reuses the Windows and web builds: checked, installed, used and removed
+# again), the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
 # the run has taken so far. A stage fails when none of its tests passed, and
@@ -30,13 +31,13 @@ stage "Windows program (cross build with mingw-w64, tests under Wine)"
 scripts/build-windows.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
 scripts/run-ctest.sh --require win32.e2e_wine build-windows --output-on-failure -j"$jobs"
 
-stage "packages (scripts/package.sh, then installed, used and removed)"
-scripts/package.sh
-tests/packaging/run.sh
-
 stage "web page (WebAssembly build, test in headless Chromium)"
 scripts/build-web.sh -DTEXTQUIRL_LINUX_CLI="$PWD/build/bin/textquirl-cli"
 scripts/run-ctest.sh --require web.browser build-web --output-on-failure
+
+stage "packages (scripts/package.sh, then installed, used and removed)"
+scripts/package.sh
+tests/packaging/run.sh
 
 stage "sanitizer build (ASan + UBSan)"
 scripts/quiet.sh cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

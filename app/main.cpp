@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QApplication>
@@ -87,9 +88,47 @@ bool display_missing() {
 #endif
 }
 
+// What `textquirl --help` prints: the German usage text.
+constexpr std::string_view kHelp =
+    "Aufruf: textquirl [OPTION]\n"
+    "Öffnet das Fenster von Textquirl: Text einfügen, auf „Verwurschteln und in\n"
+    "Zwischenablage kopieren“ drücken, und der verwurschtelte Text liegt in der\n"
+    "Zwischenablage. Ohne grafische Sitzung verwurschtelt textquirl-cli Text auf\n"
+    "der Kommandozeile.\n"
+    "\n"
+    "Optionen:\n"
+    "  -h, --help     diese Hilfe anzeigen und beenden\n"
+    "  -V, --version  Version, Copyright und Lizenz anzeigen und beenden\n";
+
+// What `textquirl --version` prints, e.g.
+//   "textquirl 1.0.0\nCopyright © 2026 example.org\nLizenz: MIT\n".
+std::string version_text() {
+  return "textquirl " + std::string(textquirl::product::kVersion) + "\n" +
+         std::string(textquirl::product::config::kCopyrightUtf8) + "\nLizenz: " +
+         std::string(textquirl::product::config::kLicence) + "\n";
+}
+
+// Answers --help and --version on standard output without opening the
+// window; returns false for any other command line, which goes to Qt.
+bool answered_on_stdout(int argc, char* argv[]) {
+  if (argc != 2) return false;
+  const std::string_view arg = argv[1];
+  std::string text;
+  if (arg == "--help" || arg == "-h") {
+    text = kHelp;
+  } else if (arg == "--version" || arg == "-V") {
+    text = version_text();
+  } else {
+    return false;
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (answered_on_stdout(argc, argv)) return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
   if (display_missing()) {
     std::fputs("textquirl: Keine grafische Anzeige gefunden (weder DISPLAY noch "
                "WAYLAND_DISPLAY ist gesetzt). Bitte in einer grafischen Sitzung starten.\n",

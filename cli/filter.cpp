@@ -72,16 +72,22 @@ constexpr std::string_view kHelp =
     "                     Wörter, alles andere (Satzzeichen, Ziffern, Abstände,\n"
     "                     Zeilen, Web- und Mailadressen) bleibt, wo es ist\n"
     "  -h, --help         diese Hilfe anzeigen und beenden\n"
-    "  -V, --version      die Versionsnummer anzeigen und beenden\n"
+    "  -V, --version      Version, Copyright und Lizenz anzeigen und beenden\n"
     "  --                 Ende der Optionen: alles Weitere sind Dateinamen\n"
     "\n"
     "Beispiele:\n"
     "  textquirl-cli --seed 7 brief.txt > verwurschtelt.txt\n"
     "  textquirl-cli --rate 0,5 --min-length 6 --keep Textquirl,Berlin brief.txt\n"
     "  textquirl-cli --per-line --first-line 1001 teil2.txt   (Zeilen ab 1001)\n"
+    "  iconv -f latin1 -t utf-8 alt.txt | textquirl-cli       (Text in Latin-1)\n"
     "\n"
     "Exit-Status: 0 bei Erfolg, 1 bei einem Fehler (Meldung auf der Standardfehlerausgabe).\n"
     "Liest niemand mehr die Ausgabe, endet das Programm still durch SIGPIPE, wie cat.\n";
+
+// Follows the message about invalid UTF-8 in an input, which is most often a
+// text in Latin-1 or Windows-1252.
+constexpr std::string_view kLatin1Hint =
+    " Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.";
 
 // Thrown inside run_filter to end it with a message; what() is the message.
 class Failure : public std::runtime_error {
@@ -176,7 +182,8 @@ CheckedInput read_and_check(const std::string& name, Io& io) {
     const std::size_t offset = skip + error.offset();
     throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " +
                   std::to_string(offset) + " (" +
-                  hex_byte(static_cast<unsigned char>(bytes[offset])) + "): " + error.what() + ".");
+                  hex_byte(static_cast<unsigned char>(bytes[offset])) + "): " + error.what() + "." +
+                  std::string(kLatin1Hint));
   }
   return input;
 }
@@ -609,7 +616,9 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
     return 0;
   }
   if (options.version) {
-    write_or_fail(io, "textquirl-cli " + std::string(product::config::kVersion) + "\n");
+    write_or_fail(io, "textquirl-cli " + std::string(product::config::kVersion) + "\n" +
+                          std::string(product::config::kCopyrightUtf8) + "\nLizenz: " +
+                          std::string(product::config::kLicence) + "\n");
     return 0;
   }
   if (options.inputs.empty()) options.inputs.emplace_back("-");

@@ -8,10 +8,22 @@ set(TEXTQUIRL_HOST "example.org" CACHE STRING
     "The maker's host: the web page, the mail address, the copyright holder, the publisher and the desktop id follow from it")
 set(TEXTQUIRL_COPYRIGHT_YEAR 2026)
 set(TEXTQUIRL_RELEASE_DATE 2026-12-08)
-# What Textquirl does, in one line: the AppStream summary, the Windows
-# shortcut's comment, the web page's sentence under its heading and, with a
-# small first letter as Debian writes it, the packages' synopsis.
+# What Textquirl does, in one line: the German AppStream summary and menu
+# comment, the Windows shortcut's comment, the web page's sentence under its
+# heading.
 set(TEXTQUIRL_SUMMARY "Verwurschtelt Text für die Zwischenablage")
+# The same line in English: the AppStream summary and menu comment in the
+# default language and, with a small first letter as Debian writes it, the
+# packages' synopsis.
+set(TEXTQUIRL_SUMMARY_EN "Scrambles the letters of a text for the clipboard")
+
+# The licence's name, from the first line of LICENSE ("MIT License"), for the
+# programs' --version.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../LICENSE licence_title LIMIT_COUNT 1 ENCODING UTF-8)
+if(NOT licence_title MATCHES "^(.+) License$")
+  message(FATAL_ERROR "LICENSE should start with the licence's name, such as \"MIT License\", not \"${licence_title}\"")
+endif()
+set(TEXTQUIRL_LICENCE "${CMAKE_MATCH_1}")
 
 # The host goes into C++ and resource strings, XML, desktop entries and the
 # setup script, so it is held to what a host name may be.
@@ -22,9 +34,11 @@ endif()
 set(TEXTQUIRL_COPYRIGHT "© ${TEXTQUIRL_COPYRIGHT_YEAR} ${TEXTQUIRL_HOST}")
 set(TEXTQUIRL_WEB_ADDRESS "http://${TEXTQUIRL_HOST}/computer/programme/")
 set(TEXTQUIRL_MAIL_ADDRESS "info@${TEXTQUIRL_HOST}")
+# The window's picture that software centres show (the AppStream screenshot).
+set(TEXTQUIRL_SCREENSHOT_ADDRESS "${TEXTQUIRL_WEB_ADDRESS}textquirl-fenster.png")
 set(TEXTQUIRL_MAINTAINER "Textquirl <${TEXTQUIRL_MAIL_ADDRESS}>")
-string(SUBSTRING "${TEXTQUIRL_SUMMARY}" 0 1 summary_first)
-string(SUBSTRING "${TEXTQUIRL_SUMMARY}" 1 -1 summary_rest)
+string(SUBSTRING "${TEXTQUIRL_SUMMARY_EN}" 0 1 summary_first)
+string(SUBSTRING "${TEXTQUIRL_SUMMARY_EN}" 1 -1 summary_rest)
 string(TOLOWER "${summary_first}" summary_first)
 set(TEXTQUIRL_SYNOPSIS "${summary_first}${summary_rest}")
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/random_source.hpp"
-#include "engine/text_primitives.hpp"
+#include "random_source.hpp"
+#include "text_primitives.hpp"
 
 namespace textquirl {
 

@@ -27,8 +27,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/options.hpp"
-#include "engine/random_source.hpp"
+#include "options.hpp"
+#include "random_source.hpp"
 
 namespace textquirl {
 

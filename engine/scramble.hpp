@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/error.hpp"
-#include "engine/options.hpp"
-#include "engine/random_source.hpp"
+#include "error.hpp"
+#include "options.hpp"
+#include "random_source.hpp"
 
 namespace textquirl {
 

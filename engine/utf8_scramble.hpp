@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "engine/random_source.hpp"
+#include "random_source.hpp"
 
 namespace textquirl {
 

@@ -11,7 +11,9 @@ from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
 
 HERE = Path(__file__).resolve().parent
-ROOT = HERE.parent
+# In the source tree the package sits in python/, beside the engine; in its
+# source distribution (packaging/python/make-sdist.sh) the engine is inside.
+ROOT = HERE if (HERE / "engine").is_dir() else HERE.parent
 
 
 def project_version() -> str:

@@ -18,8 +18,11 @@ set -euo pipefail
 # and Dask (its data frames need pandas), and for "bench" what times the filter
 # against other commands.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
-python=(python3-dev python3-pybind11 python3-setuptools python3-build python3-wheel)
-package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis "${windows[@]}" "${python[@]}")
+# (the Python package's source distribution and wheel with Debian's python3,
+# zip for the web page's archive)
+python=(python3-dev python3-pybind11 python3-setuptools python3-build python3-wheel python3-pip)
+package=(build-essential pkg-config libicu-dev qt6-base-dev libxcb1-dev dpkg-dev nsis zip "${windows[@]}"
+         "${python[@]}")
 # (g++: the web build's form tool runs on the build machine)
 web=(cmake ninja-build g++ clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
      libclang-rt-14-dev-wasm32 node-typescript)
@@ -40,7 +43,7 @@ case "${1:-test}" in
       packages+=(clang-14 libclang-rt-14-dev unicode-data xvfb xauth xdotool xclip imagemagick
                  openbox wmctrl dbus-daemon at-spi2-core python3-pyatspi
                  "${windows[@]}" wine64 fonts-wine
-                 "${package[@]}" lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium
+                 "${package[@]}" unzip lintian desktop-file-utils appstream librsvg2-bin "${web[@]}" chromium
                  python3-venv python3-pytest python3-dask python3-distributed python3-pandas)
     fi
     ;;

@@ -35,8 +35,11 @@ BrandingText "Textquirl ${PRODUCT_VERSION}"
 !define MUI_UNICON "${ICON_FILE}"
 !define MUI_ABORTWARNING
 
+; A small program for one user: nothing else needs closing, nothing of the
+; system is touched, so the welcome page says what happens instead.
+!define MUI_WELCOMEPAGE_TEXT "Dieser Assistent installiert Textquirl ${PRODUCT_VERSION} nur für Sie, ohne Administratorrechte, in Ihren Benutzerordner.$\r$\n$\r$\nTextquirl verwurschtelt Text für die Zwischenablage. Es erscheint im Startmenü und unter „Einstellungen → Apps“, wo Sie es wieder entfernen können.$\r$\n$\r$\nKlicken Sie auf „Weiter“, um fortzufahren."
 !insertmacro MUI_PAGE_WELCOME
-!insertmacro MUI_PAGE_LICENSE "${LICENCE_FILE}"
+!insertmacro MUI_PAGE_LICENSE "${LICENCE_PAGE_FILE}"
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryWhenInstalled
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES

@@ -165,7 +165,8 @@ TEST(FilterOptions, RejectBadValuesWithAGermanMessageAndWriteNothing) {
       {{"--mode=sorgfältig"}, "Unbekannter Modus für --mode: „sorgfältig“ (erlaubt sind classic und careful).\n"},
       {{"--keep", "a\xFF"}, "Ungültiges UTF-8 im Wert von --keep bei Byte 1: dieses Byte kommt in UTF-8 nicht vor.\n"},
       {{"--keep-file", "fehlt.txt"}, "Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
-      {{"--keep-file", "bad.txt"}, "Ungültiges UTF-8 in „bad.txt“ bei Byte 2 (0xC3): Bytefolge am Ende der Eingabe abgebrochen.\n"},
+      {{"--keep-file", "bad.txt"}, "Ungültiges UTF-8 in „bad.txt“ bei Byte 2 (0xC3): Bytefolge am Ende der Eingabe abgebrochen."
+       " Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n"},
       {{"--always-change=ja"}, "Unbekannte Option „--always-change=ja“. Hilfe gibt „textquirl-cli --help“.\n"},
   };
   for (const auto& [args, message] : cases) {

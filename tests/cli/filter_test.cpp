@@ -47,7 +47,9 @@ TEST(RunFilter, HelpAndVersion) {
 
   FakeIo version;
   EXPECT_EQ(run(version, {"--version"}), 0);
-  EXPECT_EQ(version.out, "textquirl-cli " + std::string(product::config::kVersion) + "\n");
+  // copyright and licence follow; tests/ui/help_and_version.sh holds them to LICENSE
+  EXPECT_TRUE(version.out.starts_with("textquirl-cli " + std::string(product::config::kVersion) + "\nCopyright "))
+      << version.out;
 
   // the first of them wins, whatever follows; -h and -V are the short forms
   FakeIo first;
@@ -206,7 +208,7 @@ TEST(RunFilter, FindsTheFirstBadByteOfALongInput) {
           char byte[8];
           std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(input[error.offset()]));
           expected = "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte " + std::to_string(error.offset()) +
-                     " (" + byte + "): " + error.what() + ".\n";
+                     " (" + byte + "): " + error.what() + ". Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n";
         }
         FakeIo io;
         io.standard_input = input;
@@ -226,14 +228,14 @@ TEST(RunFilter, ReportsBadInputAndWritesNothing) {
   const std::vector<Case> cases = {
       // invalid UTF-8: which input, byte offset within it, what is wrong
       {{}, "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 5 (0xC3): "
-           "Bytefolge am Ende der Eingabe abgebrochen.\n"},
+           "Bytefolge am Ende der Eingabe abgebrochen. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n"},
       {{"gut.txt", "kaputt.txt"}, "textquirl-cli: Ungültiges UTF-8 in „kaputt.txt“ bei Byte 7 (0x80): "
-                                  "Folgebyte ohne vorangehendes Startbyte.\n"},
+                                  "Folgebyte ohne vorangehendes Startbyte. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n"},
       {{"mit-bom.txt"}, "textquirl-cli: Ungültiges UTF-8 in „mit-bom.txt“ bei Byte 4 (0xC0): "
-                        "überlange Kodierung.\n"},
+                        "überlange Kodierung. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n"},
       // each file is decoded on its own: a character split across two is an error
       {{"halb-a.txt", "halb-b.txt"}, "textquirl-cli: Ungültiges UTF-8 in „halb-a.txt“ bei Byte 2 (0xC3): "
-                                     "Bytefolge am Ende der Eingabe abgebrochen.\n"},
+                                     "Bytefolge am Ende der Eingabe abgebrochen. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n"},
       // files that cannot be read; later inputs are not needed to fail
       {{"gut.txt", "fehlt.txt", "kaputt.txt"},
        "textquirl-cli: Kann „fehlt.txt“ nicht lesen: Datei oder Verzeichnis nicht gefunden.\n"},
@@ -315,7 +317,8 @@ TEST(RunFilter, OutputFileIsReplacedOnlyBySuccess) {
   };
   const Case cases[] = {
       {"bad input", [](FakeIo& io) { io.files["b.txt"] = "gut\xFF"; },
-       "Ungültiges UTF-8 in „b.txt“ bei Byte 3 (0xFF): dieses Byte kommt in UTF-8 nicht vor."},
+       "Ungültiges UTF-8 in „b.txt“ bei Byte 3 (0xFF): dieses Byte kommt in UTF-8 nicht vor."
+       " Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um."},
       {"cannot open", [](FakeIo& io) { io.open_output_error = "Keine Berechtigung"; },
        "Kann „a.txt“ nicht schreiben: Keine Berechtigung."},
       {"write fails", [](FakeIo& io) { io.write_error = "Kein Speicherplatz mehr auf dem Gerät"; },

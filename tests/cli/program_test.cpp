@@ -92,7 +92,7 @@ TEST(TextquirlCli, ExitStatusAndOutputThroughPipes) {
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(bad.err,
             "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 3 (0xFF): "
-            "dieses Byte kommt in UTF-8 nicht vor.\n");
+            "dieses Byte kommt in UTF-8 nicht vor. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n");
 
   const Outcome missing = run_cli({"-", "/nonexistent/textquirl.txt"}, "Hallo Welt");
   EXPECT_EQ(missing.exit_status, 1);
@@ -216,7 +216,7 @@ TEST(TextquirlCli, OutputReplacesTheFileOnlyWhenAllWentWell) {
   const Outcome bad = run_cli({link, "-", "-o", link}, "kaputt\xFF");
   EXPECT_EQ(bad.exit_status, 1);
   EXPECT_EQ(bad.err, "textquirl-cli: Ungültiges UTF-8 in der Standardeingabe bei Byte 6 (0xFF): "
-                     "dieses Byte kommt in UTF-8 nicht vor.\n");
+                     "dieses Byte kommt in UTF-8 nicht vor. Text in Latin-1 (ISO 8859-1) wandelt „iconv -f latin1 -t utf-8“ vorher in UTF-8 um.\n");
   EXPECT_EQ(contents(target), text);
   EXPECT_EQ(entries(), files_before);
 

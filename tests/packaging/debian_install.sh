@@ -51,7 +51,7 @@ printf 'Größere Wörter lassen sich überraschend gut lesen,\nauch wenn die Bu
 /usr/bin/textquirl-cli < "$work/text" > "$work/installed" || fail "the installed filter failed"
 "$cli" < "$work/text" > "$work/built"
 cmp -s "$work/installed" "$work/built" || fail "installed filter: »$(cat "$work/installed")«, build: »$(cat "$work/built")«"
-[ "$(/usr/bin/textquirl-cli --version)" = "textquirl-cli $version" ] || fail "--version: $(/usr/bin/textquirl-cli --version)"
+[ "$(/usr/bin/textquirl-cli --version | head -n1)" = "textquirl-cli $version" ] || fail "--version: $(/usr/bin/textquirl-cli --version)"
 for page in textquirl textquirl-cli; do
   [ -f /usr/share/man/man1/$page.1.gz ] || fail "no manual page for $page"
 done

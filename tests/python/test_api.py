@@ -103,8 +103,7 @@ def test_version_is_the_projects():
 
 def test_examples_of_the_readme_and_the_package_hold():
     readme = (ROOT / "README.md").read_text(encoding="utf-8")
-    section = readme[readme.index("## Python") :]
-    example = re.search(r"```pycon\n(.*?)```", section, re.S).group(1)
+    example = re.search(r"```pycon\n(.*?)```", readme, re.S).group(1)
     assert len([line for line in example.splitlines() if line.startswith(">>>")]) <= 5
     test = doctest.DocTestParser().get_doctest(example, {}, "README.md", "README.md", 0)
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)

@@ -1,0 +1,40 @@
+// Scrambles a German sentence with the installed engine and writes it as
+// UTF-8, as `textquirl-cli` does for the same sentence after a fresh start.
+#include <textquirl/scramble.hpp>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// UTF-16 to UTF-8, for the output only (the sentence holds no lone surrogate).
+std::string to_utf8(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+              static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  textquirl::DefaultRandom random;
+  const std::u16string result =
+      textquirl::scramble(u"Die Äpfel fallen nicht weit vom Stamm, sagt Großmutter 👍🏽 fröhlich.", random);
+  const std::string bytes = to_utf8(result);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  return 0;
+}
