@@ -667,6 +667,18 @@ int run_filter(std::span<const std::string_view> args, Io& io) {
   return detail::run_filter(args, io, kPieceBytes);
 }
 
+std::string with_separators(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, '.');
+  return digits;
+}
+
+std::string too_large(std::string_view input, std::string_view size, std::uint64_t memory) {
+  return std::string(input) + " ist mit " + std::string(size) +
+         " Bytes zu groß für den Arbeitsspeicher dieses Rechners (" + with_separators(memory) +
+         " Bytes)";
+}
+
 int detail::run_filter(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   try {
     return run(args, io, piece_bytes, workers);

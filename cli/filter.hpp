@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -73,6 +74,16 @@ class Io {
 int run_filter(std::span<const std::string_view> args, Io& io);
 
 inline constexpr std::size_t kPieceBytes = std::size_t{1} << 17;
+
+// A number as the messages write it, with a point every three digits.
+//   with_separators(1234567) == "1.234.567"
+std::string with_separators(std::uint64_t value);
+
+// The German reason an Io gives for an input beyond what fits in `memory`
+// bytes; `size` is the input's size as the message shows it.
+//   too_large("Die Datei", "5.000", 12000) ==
+//     "Die Datei ist mit 5.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000 Bytes)"
+std::string too_large(std::string_view input, std::string_view size, std::uint64_t memory);
 
 namespace detail {
 // The same with pieces of at most `piece_bytes` input bytes (at least 4),

@@ -23,21 +23,6 @@ std::uint64_t physical_memory() {
   return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
 }
 
-// 1234567 -> "1.234.567"
-std::string with_separators(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, '.');
-  return digits;
-}
-
-// too_large("Die Datei", "5.000", 12000) ==
-//   "Die Datei ist mit 5.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000 Bytes)"
-std::string too_large(std::string_view input, std::string_view size, std::uint64_t memory) {
-  return std::string(input) + " ist mit " + std::string(size) +
-         " Bytes zu groß für den Arbeitsspeicher dieses Rechners (" + with_separators(memory) +
-         " Bytes)";
-}
-
 bool is_console(HANDLE handle) {
   DWORD mode = 0;
   return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);

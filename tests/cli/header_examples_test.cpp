@@ -72,6 +72,9 @@ TEST(HeaderExamples, OptionsAndSystemErrors) {
   EXPECT_EQ(scramble.scramble.keep, (std::vector<std::u16string>{u"Hund", u"Katze"}));
   EXPECT_EQ(system_error_text(ENOENT), "Datei oder Verzeichnis nicht gefunden");
   EXPECT_EQ(system_error_text(EDOM), "Systemfehler EDOM (Nummer 33)");
+  EXPECT_EQ(with_separators(1234567), "1.234.567");
+  EXPECT_EQ(too_large("Die Datei", "5.000", 12000),
+            "Die Datei ist mit 5.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000 Bytes)");
 }
 
 }  // namespace
