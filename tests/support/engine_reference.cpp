@@ -10,25 +10,6 @@
 #include "engine/letter_shuffle.hpp"
 
 namespace textquirl::reference {
-namespace {
-
-std::u16string trim(std::u16string s) {
-  const auto first = s.find_first_not_of(u' ');
-  if (first == std::u16string::npos) return {};
-  const auto last = s.find_last_not_of(u' ');
-  return s.substr(first, last - first + 1);
-}
-
-char16_t unused_unit(std::u16string_view text) {
-  std::bitset<65536> used;
-  for (const char16_t c : text) used.set(c);
-  for (std::size_t c = 0xE000; c < 0x10000 + 0xE000; ++c) {
-    if (!used[c % 0x10000]) return static_cast<char16_t>(c % 0x10000);
-  }
-  throw std::invalid_argument("text uses every unit");
-}
-
-}  // namespace
 
 std::u16string stringreplace(std::u16string_view eingabe, std::u16string_view ersetzenvon,
                              std::u16string_view ersetzendurch) {
@@ -91,6 +72,22 @@ Procedures engine_procedures() {
 Procedures slow_procedures() {
   return {&reference::stringreplace, &reference::csv_zerlegen, &reference::buchstaben_zerlegen,
           &reference::verwurschteln};
+}
+
+std::u16string trim(std::u16string s) {
+  const auto first = s.find_first_not_of(u' ');
+  if (first == std::u16string::npos) return {};
+  const auto last = s.find_last_not_of(u' ');
+  return s.substr(first, last - first + 1);
+}
+
+char16_t unused_unit(std::u16string_view text) {
+  std::bitset<65536> used;
+  for (const char16_t c : text) used.set(c);
+  for (std::size_t c = 0xE000; c < 0x10000 + 0xE000; ++c) {
+    if (!used[c % 0x10000]) return static_cast<char16_t>(c % 0x10000);
+  }
+  throw std::invalid_argument("text uses every unit");
 }
 
 std::u16string compose_scramble(std::u16string_view text, RandomSource& random, const Procedures& p) {

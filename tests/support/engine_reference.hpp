@@ -57,4 +57,13 @@ Procedures slow_procedures();
 std::u16string compose_scramble(std::u16string_view text, RandomSource& random,
                                 const Procedures& p = engine_procedures());
 
+// The text without its leading and trailing spaces (U+0020 only).
+//   trim(u" a b ") == u"a b"
+std::u16string trim(std::u16string s);
+
+// A unit that does not occur in `text`, for a token that must not collide
+// with it (from U+E000 on); throws std::invalid_argument if every unit does.
+//   unused_unit(u"abc") == u'\uE000'
+char16_t unused_unit(std::u16string_view text);
+
 }  // namespace textquirl::reference

@@ -12,22 +12,6 @@
 namespace textquirl::reference {
 namespace {
 
-std::u16string trim(std::u16string s) {
-  const auto first = s.find_first_not_of(u' ');
-  if (first == std::u16string::npos) return {};
-  const auto last = s.find_last_not_of(u' ');
-  return s.substr(first, last - first + 1);
-}
-
-char16_t unused_unit(std::u16string_view text) {
-  std::bitset<65536> used;
-  for (const char16_t c : text) used.set(c);
-  for (std::size_t c = 0xE000; c < 0x10000 + 0xE000; ++c) {
-    if (!used[c % 0x10000]) return static_cast<char16_t>(c % 0x10000);
-  }
-  throw std::invalid_argument("text uses every unit");
-}
-
 bool all_equal(const StringArray& characters) {
   for (std::size_t i = 2; i < characters.size(); ++i) {
     if (characters[i] != characters[1]) return false;
