@@ -305,9 +305,6 @@ struct Settings {
   ScrambleOptions options;
   bool per_line = false;
   std::uint64_t first_line = 1;
-  // Lines of work of one piece may go the UTF-8 road (engine/utf8_scramble.hpp),
-  // which does the classic scramble with the default options as one text.
-  bool utf8_road = false;
 };
 
 // Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
@@ -350,10 +347,11 @@ class Pipeline {
         : random(settings.seed),
           record_random(settings.seed, RecordKey::number(settings.first_line)),
           scrambler(settings.per_line ? static_cast<RandomSource&>(record_random) : random, settings.options),
-          record(settings.first_line) {}
+          utf8(settings.options), record(settings.first_line) {}
     DefaultRandom random;
     RecordRandom record_random;  // per line: the generator of the current record
     Scrambler scrambler;
+    Utf8Scrambler utf8;          // for lines of work of one piece without CR
     std::uint64_t record;        // per line: the current record's number
     bool record_open = false;    // per line: some of the current record went to the scrambler
     Scratch<char16_t> decode_room;
@@ -389,7 +387,9 @@ class Pipeline {
 
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
-    if (end - begin == 1 && settings_.per_line) {  // the records of one piece
+    if (end - begin == 1 && stage.utf8.takes(cutting_.pieces[begin])) {
+      scramble_utf8_line(line, cutting_.pieces[begin], stage);
+    } else if (end - begin == 1 && settings_.per_line) {  // the records of one piece
       decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
       publish_draws(line, static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')));
@@ -398,8 +398,6 @@ class Pipeline {
       encode(stage, stage.scrambled.size());
       wait_for_turn(line);
       write(stage, stage.scrambled.size());
-    } else if (end - begin == 1 && settings_.utf8_road && utf8_road_takes(cutting_.pieces[begin])) {
-      scramble_utf8_line(line, cutting_.pieces[begin], stage);
     } else if (end - begin == 1) {  // the common case: decode and count, then the rest
       decode(begin, false, stage);
       const std::size_t draws = count_draws(stage.decoded, settings_.options);
@@ -441,14 +439,23 @@ class Pipeline {
     end_turn();
   }
 
-  // A line of work of one piece on the UTF-8 road: count, scramble, write.
+  // A line of work of one piece on the UTF-8 road (engine/utf8_scramble.hpp):
+  // count (per line: the records), scramble, write.
   void scramble_utf8_line(std::size_t line, std::string_view piece, Stage& stage) {
-    const std::size_t draws = count_draws_utf8(piece);
-    publish_draws(line, draws);
-    const std::uint64_t before = stage.random.drawn();
-    char* const begin = stage.encode_room.room(2 * piece.size());
-    const char* const end = scramble_utf8(piece, stage.random, begin);
-    if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+    char* const begin = stage.encode_room.room(Utf8Scrambler::room(piece.size()));
+    const char* end = nullptr;
+    if (settings_.per_line) {
+      const auto records = static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
+      publish_draws(line, records);
+      end = stage.utf8.scramble_records(piece, settings_.seed, stage.record, begin);
+      stage.record += records;
+    } else {
+      const std::size_t draws = stage.utf8.count_draws(piece);
+      publish_draws(line, draws);
+      const std::uint64_t before = stage.random.drawn();
+      end = stage.utf8.scramble(piece, stage.random, begin);
+      if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+    }
     stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
     stage.bad_unit = kNone;
     wait_for_turn(line);
@@ -628,7 +635,6 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   settings.options = std::move(options.scramble);
   settings.per_line = options.per_line;
   settings.first_line = options.first_line;
-  settings.utf8_road = !settings.per_line && is_classic_default(settings.options);
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
   validate(settings.options);  // the parser has checked each value
 

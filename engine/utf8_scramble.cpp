@@ -3,63 +3,113 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "engine/internal/graphemes.hpp"
+#include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
 #include "engine/internal/units.hpp"
+#include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
+#include "engine/record.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-// The same scan as the classic PieceScrambler (scramble.cpp), over the
-// characters of UTF-8 of at most two bytes each. Such a character is one
-// UTF-16 unit, so each one is looked up in the same unit table and a word's
-// units are its characters: the tokens, the spaces between them and the
-// shuffle of each word (same indices, same draws) are the UTF-16 road's. An
-// LF stands for the CR LF that the UTF-16 road sees; a CR never comes.
+// The classic scan of scramble.cpp over UTF-8 bytes. Each character is looked
+// up in the same unit table (one beyond U+FFFF as its lead surrogate: a word
+// unit that joins), so the tokens, the spaces between them and the draws are
+// the UTF-16 road's. The words are found 64 bytes at a time from bit masks;
+// a word of characters of their own (no joining ones) is shuffled as it lies,
+// each character moved whole, with the same indices and draws as the UTF-16
+// shuffle of its units; any other word is decoded and goes through the UTF-16
+// road's own word code. An LF stands for the CR LF of the UTF-16 road; a CR
+// never comes.
 
 namespace textquirl {
 namespace {
 
 using internal::kClassBits;
-using internal::kClosingMark;
 using internal::kJoins;
 using internal::kOpeningMark;
-using internal::kSpace;
 using internal::kWordUnit;
 using UnitTable = std::array<std::uint8_t, 65536>;
 
-// The unit of the character at p[i] (of one or two bytes); `length` gets its length.
-inline char16_t unit_at(const std::uint8_t* p, std::size_t i, std::size_t& length) {
-  const std::uint8_t lead = p[i];
-  if (lead < 0x80) {
-    length = 1;
-    return lead;
-  }
-  length = 2;
-  return static_cast<char16_t>(((lead & 0x1F) << 6) | (p[i + 1] & 0x3F));
+inline std::uint64_t bit(unsigned j) { return std::uint64_t{1} << j; }
+
+// The number of bytes of the character that `lead` starts.
+inline unsigned char_length(std::uint8_t lead) {
+  return 1u + static_cast<unsigned>(lead >= 0xC0) + static_cast<unsigned>(lead >= 0xE0) +
+         static_cast<unsigned>(lead >= 0xF0);
 }
 
-// Writes `unit` (below U+0800) as UTF-8.
-inline char* put_unit(char16_t unit, char* to) {
-  if (unit < 0x80) {
-    *to++ = static_cast<char>(unit);
-  } else {
-    *to++ = static_cast<char>(0xC0 | (unit >> 6));
-    *to++ = static_cast<char>(0x80 | (unit & 0x3F));
+// The code point of the character of `length` bytes at p.
+inline char32_t code_point(const std::uint8_t* p, unsigned length) {
+  switch (length) {
+    case 1: return p[0];
+    case 2: return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    case 3: return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    default: return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+  }
+}
+
+// The unit table's entry for the character at p, as the UTF-16 road sees
+// its first unit.
+inline std::uint8_t entry_at(const UnitTable& table, const std::uint8_t* p, unsigned length) {
+  const char32_t c = code_point(p, length);
+  return table[c < 0x10000 ? c : 0xD800 + ((c - 0x10000) >> 10)];
+}
+
+// Appends the UTF-16 units of `bytes` (valid UTF-8) to `units`.
+void decode(std::string_view bytes, std::u16string& units) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned length = char_length(p[i]);
+    const char32_t c = code_point(p + i, length);
+    if (c < 0x10000) {
+      units.push_back(static_cast<char16_t>(c));
+    } else {
+      units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+    i += length;
+  }
+}
+
+// Writes `units` (valid UTF-16: whole words of a decoded text) as UTF-8.
+char* encode(std::u16string_view units, char* to) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      *to++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *to++ = static_cast<char>(0xC0 | (c >> 6));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *to++ = static_cast<char>(0xE0 | (c >> 12));
+      *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *to++ = static_cast<char>(0xF0 | (c >> 18));
+      *to++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
   return to;
 }
 
-// Bytes that can be taken one by one inside a word, without a look-up:
-// ASCII letters and digits, the leads C3 .. C8 (of U+00C0 .. U+023F, all of
-// them plain word units: internal::kPlainWordUnits) and continuation bytes,
-// which the scan meets only after such a lead.
+// Bytes that belong to a word without a look-up: ASCII letters and digits,
+// the leads C3 .. C8 (of U+00C0 .. U+023F, all of them plain word units:
+// internal::kPlainWordUnits) and continuation bytes, which go with their lead
+// (a mark's are taken out again).
 constexpr std::array<bool, 256> kPlainBytes = [] {
   std::array<bool, 256> plain{};
   for (unsigned b = 0; b < 0x80; ++b) plain[b] = internal::is_plain_word_unit(static_cast<char16_t>(b));
@@ -68,156 +118,6 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
   return plain;
 }();
 static_assert(internal::is_plain_word_unit(u'\u00C0') && internal::is_plain_word_unit(u'\u023F'));
-
-// Calls sink.line_break(), sink.mark(bytes, opening) and
-// sink.word(bytes, units, simple) for the tokens of `text` in order.
-template <class Sink>
-void scan(std::string_view text, Sink& sink) {
-  const UnitTable& table = internal::unit_table();
-  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    if (p[i] == '\n') {
-      sink.line_break();
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    const std::uint8_t cls = table[unit_at(p, i, length)] & kClassBits;
-    if (cls == kSpace) {
-      i += length;
-    } else if (cls == kClosingMark || cls == kOpeningMark) {
-      sink.mark(text.substr(i, length), cls == kOpeningMark);
-      i += length;
-    } else {
-      const std::size_t start = i;
-      std::size_t units = 0;
-      std::uint8_t joins = 0;
-      while (i < n) {
-        if (kPlainBytes[p[i]]) {
-          units += (p[i] & 0xC0) != 0x80;
-          ++i;
-          continue;
-        }
-        if (p[i] == '\n') break;
-        const std::uint8_t t = table[unit_at(p, i, length)];
-        if ((t & kClassBits) != kWordUnit) break;
-        joins |= t;
-        ++units;
-        i += length;
-      }
-      sink.word(text.substr(start, i - start), units, (joins & kJoins) == 0);
-    }
-  }
-}
-
-// The units of `word` (characters below U+0800) into `units`.
-// Without a branch per character, which would go wrong at every umlaut.
-void decode(std::string_view word, std::u16string& units) {
-  if (units.size() < word.size()) units.resize(word.size());
-  const auto* p = reinterpret_cast<const std::uint8_t*>(word.data());
-  const std::size_t n = word.size();
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < n;) {
-    const unsigned lead = p[i];
-    const unsigned next = i + 1 < n ? p[i + 1] : 0;
-    const bool two = lead >= 0x80;
-    units[count++] = static_cast<char16_t>(two ? ((lead & 0x1F) << 6) | (next & 0x3F) : lead);
-    i += 1 + static_cast<std::size_t>(two);
-  }
-  units.resize(count);
-}
-
-// Writes the scrambled text: the spacing rules of the classic scramble
-// (see scramble.cpp) and each word shuffled as WordShuffler does.
-class Writer {
- public:
-  Writer(DefaultRandom& random, char* to) : random_(random), shuffler_(random), to_(to) {}
-
-  void line_break() {
-    put_space();
-    *to_++ = '\n';
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = true;
-  }
-  void mark(std::string_view bytes, bool opening) {
-    if (opening) put_space();
-    put(bytes);
-    first_ = false;
-    after_opening_ = opening;
-    after_line_ = false;
-  }
-  // A word without CR never ends in a line break.
-  void word(std::string_view bytes, std::size_t units, bool simple) {
-    put_space();
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = false;
-    if (units <= 3) {
-      put(bytes);
-    } else if (simple && units == bytes.size()) {  // ASCII: the bytes are the units
-      const std::string_view middle = bytes.substr(1, bytes.size() - 2);
-      char* to = to_;
-      *to++ = bytes.front();
-      internal::shuffle_values(middle.size(), random_, [&](std::size_t i) { return middle[i]; }, [&](char c) { *to++ = c; });
-      *to++ = bytes.back();
-      to_ = to;
-    } else if (simple) {
-      // The inner characters as they are, each one's bytes packed into 16
-      // bits (a second byte of another character where it has one only);
-      // written two bytes at a time, the cursor moving by the character's
-      // length: no branch on it, which would go wrong at every umlaut. The
-      // last character covers the byte written too many.
-      const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-      const std::size_t n = bytes.size();
-      const std::size_t first_end = 1 + static_cast<std::size_t>(p[0] >= 0x80);
-      const std::size_t last_start = n - 1 - static_cast<std::size_t>((p[n - 1] & 0xC0) == 0x80);
-      if (packed_.size() < units) packed_.resize(units);
-      std::size_t count = 0;
-      for (std::size_t i = first_end; i < last_start; i += 1 + static_cast<std::size_t>(p[i] >= 0x80)) {
-        packed_[count++] = static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8));
-      }
-      char* to = to_;
-      for (std::size_t i = 0; i < first_end; ++i) *to++ = static_cast<char>(p[i]);
-      internal::shuffle_values(count, random_, [&](std::size_t i) { return packed_[i]; }, [&](std::uint16_t c) {
-        to[0] = static_cast<char>(c & 0xFF);
-        to[1] = static_cast<char>(c >> 8);
-        to += 1 + static_cast<std::size_t>((c & 0x80) != 0);
-      });
-      for (std::size_t i = last_start; i < n; ++i) *to++ = static_cast<char>(p[i]);
-      to_ = to;
-    } else {  // characters of several units: the UTF-16 road's own shuffle
-      decode(bytes, units_);
-      shuffled_.clear();
-      {
-        internal::Output out(shuffled_, units_.size());
-        shuffler_.append_word(units_, false, out);
-      }
-      for (const char16_t c : shuffled_) to_ = put_unit(c, to_);
-    }
-  }
-
-  char* end() const { return to_; }
-
- private:
-  void put_space() {
-    if (!first_ && !after_opening_ && !after_line_) *to_++ = ' ';
-  }
-  void put(std::string_view bytes) {
-    for (const char c : bytes) *to_++ = c;
-  }
-
-  DefaultRandom& random_;
-  internal::WordShuffler<DefaultRandom> shuffler_;
-  char* to_;
-  bool first_ = true;           // nothing written yet
-  bool after_opening_ = false;  // the last token was "(" or "["
-  bool after_line_ = false;     // the output ends with a line break
-  std::u16string units_, shuffled_;
-  std::vector<std::uint16_t> packed_;
-};
 
 // Of 64 bytes (fewer at the end of a text, the rest counting as spaces):
 // bit j of `plain` set where byte j is one of kPlainBytes, of `spaces`
@@ -257,160 +157,460 @@ ByteMasks byte_masks(const std::uint8_t* p, std::size_t m) {
   return masks;
 }
 
-// count_draws_utf8 64 bytes at a time: a bit mask of the bytes that belong
-// to words, from kPlainBytes at once and from the unit table for the rest;
-// a word is a run of set bits, its characters the bytes in it that continue
-// none. Only words with a joining character are decoded and cut into
-// characters one by one.
-class BlockCounter {
+// The text 64 bytes at a time, as bit masks of what the scan looks for:
+// the bytes in words, the characters that join, the marks and line breaks.
+class Blocks {
  public:
-  explicit BlockCounter(std::string_view text) : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())) {}
+  explicit Blocks(std::string_view text)
+      : p_(reinterpret_cast<const std::uint8_t*>(text.data())), n_(text.size()) {}
 
-  std::size_t count() {
-    const std::size_t n = text_.size();
-    for (std::size_t base = 0; base < n; base += 64) {
-      const std::size_t m = std::min<std::size_t>(64, n - base);
-      const ByteMasks masks = byte_masks(p_ + base, m);
-      std::uint64_t words = masks.plain, joins = 0;
-      // The second byte of a character whose lead ended the last block.
-      if (second_of_last_ >= 0) {
-        words = (words & ~std::uint64_t{1}) | std::uint64_t(second_of_last_);
-        second_of_last_ = -1;
-      }
-      std::uint64_t others = ~(masks.plain | masks.spaces);
-      if (m < 64) others &= (std::uint64_t{1} << m) - 1;
-      for (; others != 0; others &= others - 1) {
-        const auto j = static_cast<unsigned>(std::countr_zero(others));
-        const std::uint8_t lead = p_[base + j];
-        if (lead == '\n') continue;  // a line break: in no word
-        std::size_t length = 0;
-        const std::uint8_t t = table_[unit_at(p_, base + j, length)];
-        const std::uint64_t word = (t & kClassBits) == kWordUnit;
-        words |= word << j;
-        joins |= std::uint64_t{(t & kJoins) != 0} << j;
-        if (length == 2) {  // its second byte, a plain one, is in a word only with it
-          if (j == 63) {
-            second_of_last_ = static_cast<int>(word);
-          } else {
-            words = (words & ~(std::uint64_t{1} << (j + 1))) | (word << (j + 1));
-          }
-        }
-      }
-      const bool goes_on = base + m < n && continues_word(base + m);
-      add_runs(base, words, joins, ~masks.continuations, goes_on);
-    }
-    return draws_;
-  }
+  std::size_t base() const { return base_; }
+  bool last() const { return base_ + 64 >= n_; }
+  const std::uint8_t* bytes() const { return p_; }
+
+  // Reads the first block, then each next one in turn.
+  void load_first() { load(0); }
+  void load_next() { load(base_ + 64); }
+
+  std::uint64_t words = 0;          // bytes of characters in words
+  std::uint64_t joins = 0;          // leads of characters that may join a neighbour
+  std::uint64_t breaks = 0;         // marks' leads and LFs
+  std::uint64_t starts = 0;         // bytes that start a character
+  std::uint64_t events = 0;         // where tokens start: breaks and the first bytes of words
 
  private:
-  // Whether the byte at i (which starts a block) is in the word the last
-  // block ends with, if it ends with one.
-  bool continues_word(std::size_t i) const {
-    const std::uint8_t b = p_[i];
-    if (kPlainBytes[b]) {
-      // A continuation byte goes with its lead, which ends the last block.
-      if ((b & 0xC0) != 0x80) return true;
-      std::size_t length = 0;
-      return (table_[unit_at(p_, i - 1, length)] & kClassBits) == kWordUnit;
-    }
-    if (b == '\n' || b == ' ') return false;
-    std::size_t length = 0;
-    return (table_[unit_at(p_, i, length)] & kClassBits) == kWordUnit;
-  }
-
-  // The runs of set bits in `words` (bytes base .. base + 63), the first one
-  // going on from the last block when a word was open there, the last one
-  // going on into the next block when `goes_on`.
-  void add_runs(std::size_t base, std::uint64_t words, std::uint64_t joins, std::uint64_t starts_of_characters,
-                bool goes_on) {
-    std::uint64_t starts = words & ~((words << 1) | std::uint64_t{open_});
-    std::uint64_t ends = words & ~(words >> 1);
-    if (goes_on) ends &= ~(std::uint64_t{1} << 63);
-    for (; ends != 0; ends &= ends - 1) {
-      const auto last = static_cast<unsigned>(std::countr_zero(ends));
-      unsigned first = 0;
-      if (!open_) {
-        first = static_cast<unsigned>(std::countr_zero(starts));
-        starts &= starts - 1;
-        start_ = base + first;
-        characters_ = 0;
+  void load(std::size_t base) {
+    base_ = base;
+    const std::size_t m = std::min<std::size_t>(64, n_ - base);
+    const ByteMasks masks = byte_masks(p_ + base, m);
+    std::uint64_t in_words = masks.plain & ~carried_out_;
+    carried_out_ = 0;
+    std::uint64_t joining = 0, marks = 0;
+    for (std::uint64_t others = ~(masks.plain | masks.spaces); others != 0; others &= others - 1) {
+      const auto j = static_cast<unsigned>(std::countr_zero(others));
+      const std::uint8_t* at = p_ + base + j;
+      if (*at == '\n') {
+        marks |= bit(j);
+        continue;
       }
-      const std::uint64_t span = (~std::uint64_t{0} >> (63 - last)) & (~std::uint64_t{0} << first);
-      characters_ += characters_in(span, starts_of_characters);
-      end_word(base + last + 1, joined_ || (joins & span) != 0);
+      const unsigned length = char_length(*at);
+      const std::uint8_t entry = entry_at(table_, at, length);
+      if ((entry & kClassBits) == kWordUnit) {
+        in_words |= bit(j);
+        joining |= std::uint64_t{(entry & kJoins) != 0} << j;
+        continue;
+      }
+      marks |= bit(j);  // a mark: its continuation bytes belong to no word
+      for (unsigned k = 1; k < length; ++k) {
+        if (j + k < 64) in_words &= ~bit(j + k);
+        else carried_out_ |= bit(j + k - 64);
+      }
     }
-    if (starts != 0) {
-      const auto first = static_cast<unsigned>(std::countr_zero(starts));
-      const std::uint64_t span = ~std::uint64_t{0} << first;
-      open_ = true;
-      start_ = base + first;
-      characters_ = characters_in(span, starts_of_characters);
-      joined_ = (joins & span) != 0;
-    } else if (open_) {
-      characters_ += characters_in(~std::uint64_t{0}, starts_of_characters);
-      joined_ = joined_ || joins != 0;
-    }
+    words = in_words;
+    joins = joining;
+    breaks = marks;
+    starts = ~masks.continuations;
+    events = marks | (in_words & ~(in_words << 1));
   }
 
-  // The characters that start in `span`: without a branch, which would
-  // go wrong at every word with an umlaut, and without std::popcount, a
-  // call on plain x86-64.
-  static std::size_t characters_in(std::uint64_t span, std::uint64_t starts_of_characters) {
-    std::uint64_t x = span & starts_of_characters;
-    x = x - ((x >> 1) & 0x5555555555555555);
-    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-    return static_cast<std::size_t>((x * 0x0101010101010101) >> 56);
-  }
-
-  void end_word(std::size_t end, bool joined) {
-    std::size_t characters = characters_;
-    if (joined && characters > 3) {
-      decode(text_.substr(start_, end - start_), units_);
-      internal::split_graphemes_by_rules(units_, bounds_);
-      characters = bounds_.size() - 1;
-    }
-    draws_ += characters > 3 ? characters - 2 : 0;
-    open_ = false;
-    joined_ = false;
-  }
-
-  std::string_view text_;
-  const std::uint8_t* p_;
   const UnitTable& table_ = internal::unit_table();
-  int second_of_last_ = -1;  // 0 or 1: the word bit of the next block's first byte
-  bool open_ = false;        // a word runs on from the last block
-  bool joined_ = false;      // ... and has joining characters there
-  std::size_t start_ = 0;    // where the open word starts
-  std::size_t characters_ = 0;  // ... and its characters so far
-  std::size_t draws_ = 0;
-  std::u16string units_;
-  std::vector<std::uint32_t> bounds_;
+  const std::uint8_t* p_;
+  std::size_t n_;
+  std::size_t base_ = 0;
+  std::uint64_t carried_out_ = 0;  // continuation bytes of a mark that run into the next block
 };
+
+// Calls sink.line_break(), sink.mark(at, length, opening) and
+// sink.word(at, bytes, characters, simple) for the tokens of `text` in order:
+// `characters` counts code points, `simple` says that none of them joins
+// a neighbour (so each is a character of its own).
+template <class Sink>
+void scan(std::string_view text, Sink& sink) {
+  if (text.empty()) return;
+  const std::size_t n = text.size();
+  const std::uint8_t* const p = reinterpret_cast<const std::uint8_t*>(text.data());
+  const UnitTable& table = internal::unit_table();
+  Blocks blocks(text);
+  blocks.load_first();
+  unsigned from = 0;  // the scan goes on at this bit of the block
+  // Moves the scan to byte `at`; false at the end of the text.
+  const auto go_to = [&](std::size_t at) {
+    while (at >= blocks.base() + 64) {
+      if (blocks.last()) return false;
+      blocks.load_next();
+    }
+    from = static_cast<unsigned>(at - blocks.base());
+    return at < n;
+  };
+  for (;;) {
+    const std::uint64_t events = blocks.events & (~std::uint64_t{0} << from);
+    if (events == 0) {
+      if (blocks.last()) return;
+      blocks.load_next();
+      from = 0;
+      continue;
+    }
+    const auto j = static_cast<unsigned>(std::countr_zero(events));
+    const std::size_t at = blocks.base() + j;
+    if ((blocks.breaks >> j) & 1) {
+      if (p[at] == '\n') {
+        sink.line_break();
+        if (!go_to(at + 1)) return;
+        continue;
+      }
+      const unsigned length = char_length(p[at]);
+      // The opening marks are ASCII.
+      sink.mark(p + at, length, length == 1 && (table[p[at]] & kClassBits) == kOpeningMark);
+      if (!go_to(at + length)) return;
+      continue;
+    }
+    // A word: up to the first byte in none, block after block.
+    std::uint64_t span = ~std::uint64_t{0} << j;
+    std::uint64_t ends = ~blocks.words & span;
+    std::size_t characters = 0;
+    std::uint64_t joins = 0;
+    while (ends == 0) {
+      characters += internal::count_bits(blocks.starts & span);
+      joins |= blocks.joins & span;
+      if (blocks.last()) break;
+      blocks.load_next();
+      span = ~std::uint64_t{0};
+      ends = ~blocks.words;
+    }
+    std::size_t end = n;
+    if (ends != 0) {
+      const auto e = static_cast<unsigned>(std::countr_zero(ends));
+      span &= bit(e) - 1;
+      characters += internal::count_bits(blocks.starts & span);
+      joins |= blocks.joins & span;
+      end = blocks.base() + e;
+    }
+    sink.word(p + at, end - at, characters, joins == 0);
+    if (!go_to(end)) return;
+  }
+}
 
 }  // namespace
 
-bool utf8_road_takes(std::string_view valid_utf8) {
-  // In blocks of plain byte operations that the compiler vectorises:
-  // leads of three and four bytes are 0xE0 and above.
-  const auto* p = reinterpret_cast<const std::uint8_t*>(valid_utf8.data());
-  const std::size_t n = valid_utf8.size();
-  constexpr std::size_t kBlock = 64;
-  for (std::size_t base = 0; base < n; base += kBlock) {
-    const std::size_t m = n - base < kBlock ? n - base : kBlock;
-    std::uint8_t bad = 0;
-    for (std::size_t j = 0; j < m; ++j) bad |= static_cast<std::uint8_t>((p[base + j] >= 0xE0) | (p[base + j] == '\r'));
-    if (bad != 0) return false;
+// What Utf8Scrambler keeps from text to text: the options and the
+// working memory of the words that go the UTF-16 road.
+class Utf8Scrambler::Impl {
+ public:
+  explicit Impl(const ScrambleOptions& options)
+      : options_(options), default_(is_classic_default(options)), rule_(options),
+        rate_draw_(options.rate < 1.0 ? 1 : 0) {
+    for (const std::u16string& word : options.keep) {
+      std::string bytes(3 * word.size(), '\0');
+      bytes.resize(static_cast<std::size_t>(encode(word, bytes.data()) - bytes.data()));
+      shortest_kept_ = std::min(shortest_kept_, bytes.size());
+      longest_kept_ = std::max(longest_kept_, bytes.size());
+      keep_.push_back(std::move(bytes));
+    }
+    std::sort(keep_.begin(), keep_.end());
   }
-  return true;
-}
 
-char* scramble_utf8(std::string_view text, DefaultRandom& random, char* to) {
-  Writer writer(random, to);
+  bool takes(std::string_view text) const {
+    // In blocks of plain byte operations that the compiler vectorises.
+    if (options_.mode != Mode::classic) return false;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    constexpr std::size_t kBlock = 64;
+    for (std::size_t base = 0; base < text.size(); base += kBlock) {
+      const std::size_t m = std::min(kBlock, text.size() - base);
+      std::uint8_t cr = 0;
+      for (std::size_t j = 0; j < m; ++j) cr |= static_cast<std::uint8_t>(p[base + j] == '\r');
+      if (cr != 0) return false;
+    }
+    return true;
+  }
+
+  template <class Source>
+  char* scramble(std::string_view text, Source& random, char* to);
+  char* scramble_records(std::string_view text, std::uint32_t seed, std::uint64_t first_record, char* to);
+  std::size_t count_draws(std::string_view text);
+
+ private:
+  template <class Source, bool kDefault>
+  class Writer;
+  class Counter;
+
+  bool kept(std::string_view word) const {
+    if (word.size() < shortest_kept_ || word.size() > longest_kept_) return false;
+    return std::binary_search(keep_.begin(), keep_.end(), word);
+  }
+
+  ScrambleOptions options_;
+  bool default_;
+  internal::WordRule rule_;
+  std::size_t rate_draw_;
+  std::vector<std::string> keep_;  // the words to keep, in UTF-8, sorted
+  std::size_t shortest_kept_ = SIZE_MAX, longest_kept_ = 0;
+  std::u16string units_, shuffled_;  // a word on the UTF-16 road
+  std::vector<std::uint32_t> packed_;  // a word's inner characters, their bytes packed
+  std::vector<std::uint32_t> bounds_;
+};
+
+// Writes the scrambled text: the spacing rules of the classic scramble
+// (see scramble.cpp), each word shuffled as the UTF-16 road does.
+template <class Source, bool kDefault>
+class Utf8Scrambler::Impl::Writer {
+ public:
+  Writer(Impl& impl, Source& random, std::string_view text, char* to, bool records)
+      : impl_(impl), random_(random), text_end_(reinterpret_cast<const std::uint8_t*>(text.data()) + text.size()),
+        to_(to), records_(records) {}
+
+  void line_break() {
+    if (records_) {  // the record ends here; the next one starts anew
+      *to_++ = '\n';
+      first_ = true;
+      after_opening_ = false;
+      after_line_ = false;
+      next_record();
+      return;
+    }
+    put_space();
+    *to_++ = '\n';
+    first_ = false;
+    after_opening_ = false;
+    after_line_ = true;
+  }
+
+  void mark(const std::uint8_t* at, unsigned length, bool opening) {
+    if (opening) put_space();
+    put(at, length);
+    first_ = false;
+    after_opening_ = opening;
+    after_line_ = false;
+  }
+
+  // A word without CR never ends in a line break. Flattened, so that the
+  // shuffle and its draws are compiled into it.
+  [[gnu::flatten]] void word(const std::uint8_t* at, std::size_t bytes, std::size_t characters, bool simple) {
+    put_space();
+    first_ = false;
+    after_opening_ = false;
+    after_line_ = false;
+    if (characters < (kDefault ? 4 : impl_.rule_.min_length())) {  // so too its characters, if it has joining ones
+      put(at, bytes);
+      return;
+    }
+    if (!simple) {
+      put_joined(at, bytes);
+      return;
+    }
+    bool scrambled = true;
+    if constexpr (!kDefault) {
+      if (impl_.kept(std::string_view(reinterpret_cast<const char*>(at), bytes))) {
+        put(at, bytes);
+        return;
+      }
+      scrambled = impl_.rule_.draw_scrambled(random_);
+    }
+    char* const start = to_;
+    if (characters == bytes) {  // ASCII: the bytes are the characters
+      char* to = to_;
+      *to++ = static_cast<char>(at[0]);
+      const std::uint8_t* middle = at + 1;
+      internal::shuffle_values(bytes - 2, random_, [&](std::size_t i) { return middle[i]; },
+                               [&](std::uint8_t c) { *to++ = static_cast<char>(c); });
+      *to++ = static_cast<char>(at[bytes - 1]);
+      to_ = to;
+    } else {
+      shuffle_packed(at, bytes, characters);
+    }
+    if constexpr (!kDefault) {
+      if (!scrambled) {
+        std::memcpy(start, at, bytes);
+      } else if (impl_.rule_.always_change() && std::memcmp(start, at, bytes) == 0) {
+        // The inner characters left by one place: the first one goes to the end.
+        const std::size_t second = char_length(at[0]), last = last_start(at, bytes);
+        std::rotate(start + second, start + second + char_length(at[second]), start + last);
+      }
+    }
+  }
+
+  // Per record: the end of the text ends the last record, if it has begun.
+  void end_records(bool begun) {
+    if (begun) *to_++ = '\n';
+  }
+
+  char* end() const { return to_; }
+  std::uint64_t record = 0;  // per record: the number of the current one
+  std::uint32_t seed = 0;
+
+ private:
+  // Where the last character of a word of `bytes` bytes at `at` starts.
+  static std::size_t last_start(const std::uint8_t* at, std::size_t bytes) {
+    std::size_t i = bytes - 1;
+    while ((at[i] & 0xC0) == 0x80) --i;
+    return i;
+  }
+
+  void next_record() {
+    if constexpr (std::is_same_v<Source, RecordRandom>) random_ = RecordRandom(seed, RecordKey::number(++record));
+  }
+
+  // The inner characters of a word of characters of their own, of up to
+  // three bytes each (one beyond U+FFFF joins), each one's bytes packed into
+  // 32 bits; written three bytes at a time, the cursor moving by the
+  // character's length: no branch on it, which would go wrong at every
+  // umlaut. The next character covers the bytes written too many.
+  void shuffle_packed(const std::uint8_t* at, std::size_t bytes, std::size_t characters) {
+    const std::size_t first_end = char_length(at[0]), last = last_start(at, bytes);
+    std::vector<std::uint32_t>& packed = impl_.packed_;
+    if (packed.size() < characters) packed.resize(characters);
+    std::size_t count = 0;
+    for (std::size_t i = first_end; i < last; i += char_length(at[i])) {
+      // The last character follows, so the next byte is the word's; the
+      // one after it may lie beyond the text.
+      const std::uint8_t* c = at + i;
+      const std::uint32_t after = c + 2 < text_end_ ? c[2] : 0;
+      packed[count++] = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
+    }
+    char* to = to_;
+    put_bytes(to, at, first_end);
+    internal::shuffle_values(count, random_, [&](std::size_t i) { return packed[i]; }, [&](std::uint32_t c) {
+      to[0] = static_cast<char>(c & 0xFF);
+      to[1] = static_cast<char>((c >> 8) & 0xFF);
+      to[2] = static_cast<char>(c >> 16);
+      to += char_length(static_cast<std::uint8_t>(c & 0xFF));
+    });
+    put_bytes(to, at + last, bytes - last);
+    to_ = to;
+  }
+
+  // A word with joining characters: decoded, through the UTF-16 road's own
+  // word code, encoded.
+  [[gnu::noinline]] void put_joined(const std::uint8_t* at, std::size_t bytes) {
+    std::u16string& units = impl_.units_;
+    units.clear();
+    decode(std::string_view(reinterpret_cast<const char*>(at), bytes), units);
+    std::u16string& shuffled = impl_.shuffled_;
+    shuffled.clear();
+    {
+      internal::Output out(shuffled, units.size());
+      if constexpr (kDefault) {
+        if (!words_) words_.emplace(random_);
+      } else {
+        if (!words_) words_.emplace(random_, impl_.options_);
+      }
+      words_->append_word(units, false, out);
+    }
+    to_ = encode(shuffled, to_);
+  }
+
+  void put_space() {
+    if (!first_ && !after_opening_ && !after_line_) *to_++ = ' ';
+  }
+
+  static void put_bytes(char*& to, const std::uint8_t* from, std::size_t bytes) {
+    std::memcpy(to, from, bytes);
+    to += bytes;
+  }
+  void put(const std::uint8_t* from, std::size_t bytes) { put_bytes(to_, from, bytes); }
+
+  using Words = std::conditional_t<kDefault, internal::WordShuffler<Source>, internal::OptionWords<Source>>;
+
+  Impl& impl_;
+  Source& random_;
+  const std::uint8_t* text_end_;
+  char* to_;
+  bool records_;
+  bool first_ = true;           // nothing written yet (per record: of this record)
+  bool after_opening_ = false;  // the last token was "(" or "["
+  bool after_line_ = false;     // the output ends with a line break
+  std::optional<Words> words_;  // made for the first word with joining characters
+};
+
+// Counts the draws of the words as Writer draws them.
+class Utf8Scrambler::Impl::Counter {
+ public:
+  explicit Counter(Impl& impl) : impl_(impl) {}
+
+  void line_break() {}
+  void mark(const std::uint8_t*, unsigned, bool) {}
+  void word(const std::uint8_t* at, std::size_t bytes, std::size_t characters, bool simple) {
+    if (!simple || !impl_.default_) {
+      other_word(at, bytes, characters, simple);
+      return;
+    }
+    const std::size_t taken = characters - 2;
+    draws += characters >= 4 ? taken : 0;  // no branch: word lengths are hard to predict
+  }
+
+  std::size_t draws = 0;
+
+ private:
+  [[gnu::noinline]] void other_word(const std::uint8_t* at, std::size_t bytes, std::size_t characters, bool simple) {
+    if (characters < impl_.rule_.min_length()) return;
+    if (!simple) {
+      impl_.units_.clear();
+      decode(std::string_view(reinterpret_cast<const char*>(at), bytes), impl_.units_);
+      draws += impl_.rule_.draws(impl_.units_, false, impl_.bounds_);
+      return;
+    }
+    if (!impl_.kept(std::string_view(reinterpret_cast<const char*>(at), bytes))) draws += characters - 2 + impl_.rate_draw_;
+  }
+
+  Impl& impl_;
+};
+
+template <class Source>
+char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
+  if (default_) {
+    Writer<Source, true> writer(*this, random, text, to, false);
+    scan(text, writer);
+    return writer.end();
+  }
+  Writer<Source, false> writer(*this, random, text, to, false);
   scan(text, writer);
   return writer.end();
 }
 
-std::size_t count_draws_utf8(std::string_view text) { return BlockCounter(text).count(); }
+char* Utf8Scrambler::Impl::scramble_records(std::string_view text, std::uint32_t seed, std::uint64_t first_record,
+                                            char* to) {
+  RecordRandom random(seed, RecordKey::number(first_record));
+  const bool begun = !text.empty() && text.back() != '\n';
+  const auto run = [&](auto& writer) {
+    writer.record = first_record;
+    writer.seed = seed;
+    scan(text, writer);
+    writer.end_records(begun);
+    return writer.end();
+  };
+  if (default_) {
+    Writer<RecordRandom, true> writer(*this, random, text, to, true);
+    return run(writer);
+  }
+  Writer<RecordRandom, false> writer(*this, random, text, to, true);
+  return run(writer);
+}
+
+std::size_t Utf8Scrambler::Impl::count_draws(std::string_view text) {
+  Counter counter(*this);
+  scan(text, counter);
+  return counter.draws;
+}
+
+Utf8Scrambler::Utf8Scrambler(const ScrambleOptions& options) {
+  validate(options);
+  impl_ = std::make_unique<Impl>(options);
+}
+Utf8Scrambler::Utf8Scrambler(Utf8Scrambler&&) noexcept = default;
+Utf8Scrambler& Utf8Scrambler::operator=(Utf8Scrambler&&) noexcept = default;
+Utf8Scrambler::~Utf8Scrambler() = default;
+
+bool Utf8Scrambler::takes(std::string_view valid_utf8) const { return impl_->takes(valid_utf8); }
+
+char* Utf8Scrambler::scramble(std::string_view text, DefaultRandom& random, char* to) {
+  return impl_->scramble(text, random, to);
+}
+char* Utf8Scrambler::scramble(std::string_view text, RecordRandom& random, char* to) {
+  return impl_->scramble(text, random, to);
+}
+char* Utf8Scrambler::scramble_records(std::string_view text, std::uint32_t seed, std::uint64_t first_record,
+                                      char* to) {
+  return impl_->scramble_records(text, seed, first_record, to);
+}
+std::size_t Utf8Scrambler::count_draws(std::string_view text) { return impl_->count_draws(text); }
 
 }  // namespace textquirl

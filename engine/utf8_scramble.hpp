@@ -1,42 +1,75 @@
-// The classic scramble straight on UTF-8, for front ends that hold UTF-8
-// (the filter): no decoding to UTF-16 and no encoding back. It takes the
-// texts most prose is made of, those of characters below U+0800 (Latin,
-// Greek, Cyrillic, Hebrew, Arabic ...) with LF line breaks; for others the
-// caller goes the UTF-16 road (engine/scramble.hpp), which gives the same.
-// Line breaks are LF here where the UTF-16 road has CR LF:
+// The scramble straight on UTF-8, for front ends that hold UTF-8 (the
+// filter, the libraries): no decoding to UTF-16 and no encoding back. It
+// takes any valid UTF-8 with LF line breaks and no CR; for a text with a CR
+// the caller goes the UTF-16 road (engine/scramble.hpp), which gives the
+// same. Line breaks are LF here where the UTF-16 road has CR LF:
 //
 //   DefaultRandom random;
-//   char out[26];
-//   scramble_utf8("Hallo, Welt!\n", random, out);  // writes "Hlalo, Wlet! \n"
+//   Utf8Scrambler scrambler;
+//   char out[Utf8Scrambler::room(13)];
+//   scrambler.scramble("Hallo, Welt!\n", random, out);  // writes "Hlalo, Wlet! \n"
 //
 // is what scramble(u"Hallo, Welt!\r\n", random) == u"Hlalo, Wlet! \r\n"
 // gives, encoded.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 
+#include "options.hpp"
 #include "random_source.hpp"
 
 namespace textquirl {
 
-// Whether the UTF-8 road takes `valid_utf8`: no character from U+0800 on
-// and no CR in it. One pass of plain comparisons:
-//   utf8_road_takes("Grüße\n") == true;  utf8_road_takes("a\r\n") == false;
-//   utf8_road_takes("\xE2\x82\xAC") == false  // the euro sign, U+20AC
-bool utf8_road_takes(std::string_view valid_utf8);
+class RecordRandom;
 
-// Writes to `to`, which has room for 2 * text.size() bytes, the classic
-// scramble (default options) of `text`, valid UTF-8 that utf8_road_takes,
-// drawing from `random` exactly as scramble(text decoded, each LF as CR LF,
-// random) does: its result encoded, each CR LF as LF. Returns the end of
-// what it wrote. Throws std::bad_alloc when memory runs out.
-//   scramble_utf8("eins\nzwei", random, to) writes "enis \nzwei"  // after the example above
-char* scramble_utf8(std::string_view text, DefaultRandom& random, char* to);
+// Scrambles UTF-8 texts with one set of options; keeps its working memory
+// from text to text, so that many short texts (lines, records) cost no
+// allocation each. Not for several threads at once: one per thread.
+class Utf8Scrambler {
+ public:
+  // Throws InvalidOption for options that validate() refuses.
+  explicit Utf8Scrambler(const ScrambleOptions& options = {});
+  Utf8Scrambler(Utf8Scrambler&&) noexcept;
+  Utf8Scrambler& operator=(Utf8Scrambler&&) noexcept;
+  ~Utf8Scrambler();
 
-// The number of values scramble_utf8(text, ...) draws, without drawing them;
-// the same as count_draws(text decoded, each LF as CR LF):
-//   count_draws_utf8("Hallo Welt\n") == 5
-std::size_t count_draws_utf8(std::string_view text);
+  // The bytes of room scramble() needs for a text of `size` bytes.
+  static constexpr std::size_t room(std::size_t size) { return 2 * size + 64; }
+
+  // Whether this road takes `valid_utf8`: no CR in it. One pass of plain
+  // comparisons: takes("Grüße\n") == true;  takes("a\r\n") == false
+  bool takes(std::string_view valid_utf8) const;
+
+  // Writes to `to`, which has room(text.size()) bytes, the scramble of
+  // `text`, valid UTF-8 that takes(), drawing from `random` exactly as
+  // scramble(text decoded, each LF as CR LF, random, options) does: its
+  // result encoded, each CR LF as LF. Returns the end of what it wrote.
+  // Throws std::bad_alloc when memory runs out, WordTooLong as scramble does.
+  //   scramble("eins\nzwei", random, to) writes "enis \nzwei"  // after the example above
+  char* scramble(std::string_view text, DefaultRandom& random, char* to);
+  char* scramble(std::string_view text, RecordRandom& random, char* to);
+
+  // The lines of `text` as records: line k (from 0) is scrambled on its own
+  // with RecordRandom(seed, RecordKey::number(first_record + k)) and written
+  // with an LF after it; a last line without LF gets one, unless empty.
+  // That is scramble_record() of each line, encoded. Same room and throws
+  // as scramble().
+  //   scramble_records("Hallo Welt\nTschüss", 5489, 1, to) writes
+  //       scramble_record(u"Hallo Welt", 5489, 1) + "\n" + scramble_record(u"Tschüss", 5489, 2) + "\n", encoded
+  char* scramble_records(std::string_view text, std::uint32_t seed, std::uint64_t first_record, char* to);
+
+  // The number of values scramble(text, ...) draws, without drawing them;
+  // the same as count_draws(text decoded, each LF as CR LF, options):
+  //   Utf8Scrambler().count_draws("Hallo Welt\n") == 5
+  std::size_t count_draws(std::string_view text);
+
+  class Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace textquirl
