@@ -280,24 +280,6 @@ class Scratch {
   std::size_t size_ = 0;
 };
 
-// The UTF-16 units of `utf8`, text without characters of four bytes, each
-// LF counted as CR LF: utf16_units_crlf("\xC3\xA4\n") == 3. In blocks of
-// plain byte operations that the compiler vectorises.
-std::size_t utf16_units_crlf(std::string_view utf8) {
-  constexpr std::size_t kBlock = 64;  // at most 2 * kBlock units: they fit a byte
-  std::size_t units = 0;
-  for (std::size_t base = 0; base < utf8.size(); base += kBlock) {
-    const std::size_t m = std::min(kBlock, utf8.size() - base);
-    std::uint8_t block = 0;
-    for (std::size_t j = 0; j < m; ++j) {
-      const auto byte = static_cast<std::uint8_t>(utf8[base + j]);
-      block = static_cast<std::uint8_t>(block + ((byte & 0xC0) != 0x80) + (byte == '\n'));
-    }
-    units += block;
-  }
-  return units;
-}
-
 // How the text is scrambled: as one text, or (per_line) each line a record
 // with a generator of its own, keyed by its number.
 struct Settings {
@@ -397,7 +379,7 @@ class Pipeline {
       scramble_records(stage.decoded, true, stage);
       encode(stage, stage.scrambled.size());
       wait_for_turn(line);
-      write(stage, stage.scrambled.size());
+      write(stage);
     } else if (end - begin == 1) {  // the common case: decode and count, then the rest
       decode(begin, false, stage);
       const std::size_t draws = count_draws(stage.decoded, settings_.options);
@@ -408,7 +390,7 @@ class Pipeline {
       if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
       encode(stage, stage.scrambled.size());
       wait_for_turn(line);
-      write(stage, stage.scrambled.size());
+      write(stage);
     } else {  // a line of several pieces: one after the other, in turn
       wait_for_turn(line);
       const std::uint64_t before = settings_.per_line ? stage.record : stage.random.drawn();
@@ -432,7 +414,7 @@ class Pipeline {
                                       ? out.size() - 1 : out.size();
         kept = out.size() - ready;
         encode(stage, ready);
-        write(stage, ready);
+        write(stage);
       }
       publish_draws(line, (settings_.per_line ? stage.record : stage.random.drawn()) - before);
     }
@@ -459,7 +441,7 @@ class Pipeline {
     stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
     stage.bad_unit = kNone;
     wait_for_turn(line);
-    write(stage, utf16_units_crlf(stage.encoded));
+    write(stage);
   }
 
   // Per line: the generator of record number stage.record.
@@ -522,13 +504,14 @@ class Pipeline {
     stage.encoded = std::string_view(to, written);
   }
 
-  // Writes stage.encoded, the encoding of `units` units; the caller has the turn.
-  void write(Stage& stage, std::size_t units) {
+  // Writes stage.encoded; the caller has the turn.
+  void write(Stage& stage) {
     if (stage.bad_unit != kNone) {
-      throw Failure("Interner Fehler: Das Ergebnis enthält an Position " + std::to_string(sent_units_ + stage.bad_unit) +
+      throw Failure("Interner Fehler: Das Ergebnis enthält nach Byte " +
+                    std::to_string(sent_bytes_ + stage.encoded.size()) +
                     " eine ungepaarte UTF-16-Surrogathälfte; die Ausgabe bricht dort ab.");
     }
-    sent_units_ += units;
+    sent_bytes_ += stage.encoded.size();
     if (stage.encoded.empty()) return;
     write_or_fail(io_, stage.encoded);
     written_anything_ = true;
@@ -580,7 +563,7 @@ class Pipeline {
   std::size_t lines_written_ = 0;
   std::exception_ptr error_;
   // Used only by the worker that has the turn:
-  std::size_t sent_units_ = 0;  // units of the result written so far
+  std::size_t sent_bytes_ = 0;  // bytes of the result written so far
   bool written_anything_ = false;
 };
 

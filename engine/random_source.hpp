@@ -48,6 +48,18 @@ class Mt19937 {
   // The number of outputs so far (skipped ones included).
   std::uint64_t drawn() const { return blocks_ * kSize + index_ - kSize; }
 
+  // The next k outputs at once, when the current block (after a refill if
+  // it is used up) holds them all: a pointer to them, the outputs then
+  // counted as drawn; else nullptr, nothing drawn. For callers that want
+  // many outputs in a row without a check per output.
+  const std::uint32_t* take(std::size_t k) {
+    if (index_ == kSize) refill();
+    if (k > kSize - index_) return nullptr;
+    const std::uint32_t* outputs = output_ + index_;
+    index_ += static_cast<std::uint32_t>(k);
+    return outputs;
+  }
+
   // Skips the next n outputs, as n calls would, at a fraction of their
   // cost: blocks skipped whole are not tempered.
   void discard(std::uint64_t n) {
@@ -113,6 +125,10 @@ class DefaultRandom final : public RandomSource {
   void discard(std::uint64_t n) { engine_.discard(n); }
   // The number of values drawn (or skipped) so far.
   std::uint64_t drawn() const { return engine_.drawn(); }
+
+  // The raw outputs of the next k values, when they come at once (see
+  // Mt19937::take), or nullptr; value i is then float(outputs[i] >> 8) * 2^-24.
+  const std::uint32_t* take(std::size_t k) { return engine_.take(k); }
 
   // The same as pick_index(next(), n), in integer arithmetic: next() is
   // x / 2^24 for a 24-bit x, and for n < 2^28 the double-precision

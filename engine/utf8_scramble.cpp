@@ -329,6 +329,7 @@ class Utf8Scrambler::Impl {
   std::size_t count_draws(std::string_view text);
 
  private:
+  std::size_t count_default_draws(std::string_view text);
   template <class Source, bool kDefault>
   class Writer;
   class Counter;
@@ -349,52 +350,64 @@ class Utf8Scrambler::Impl {
   std::vector<std::uint32_t> bounds_;
 };
 
+// The draws of one word's shuffle taken at once from DefaultRandom's block
+// of outputs: value i is the same as the i-th next_index() would give.
+class BlockDraws {
+ public:
+  explicit BlockDraws(const std::uint32_t* outputs) : next_(outputs) {}
+  std::size_t next_index(std::size_t n) {  // n < 2^28, as DefaultRandom::next_index
+    const std::uint64_t x = *next_++ >> 8;
+    return static_cast<std::size_t>((x * n) >> 24) + 1;
+  }
+
+ private:
+  const std::uint32_t* next_;
+};
+
 // Writes the scrambled text: the spacing rules of the classic scramble
-// (see scramble.cpp), each word shuffled as the UTF-16 road does.
+// (see scramble.cpp), each word shuffled as the UTF-16 road does. Those
+// rules in one flag: a word or an opening mark gets a space before it, and
+// so does a line break, unless it comes first, after an opening mark or
+// after a line break.
 template <class Source, bool kDefault>
 class Utf8Scrambler::Impl::Writer {
  public:
-  Writer(Impl& impl, Source& random, std::string_view text, char* to, bool records)
-      : impl_(impl), random_(random), text_end_(reinterpret_cast<const std::uint8_t*>(text.data()) + text.size()),
-        to_(to), records_(records) {}
+  using Words = std::conditional_t<kDefault, internal::WordShuffler<Source>, internal::OptionWords<Source>>;
+
+  // `words` (the caller's, so that the writer itself stays in registers)
+  // is made for the first word with joining characters.
+  Writer(Impl& impl, Source& random, std::optional<Words>& words, std::string_view text, char* to, bool records)
+      : impl_(impl), random_(random), words_(words),
+        text_end_(reinterpret_cast<const std::uint8_t*>(text.data()) + text.size()), to_(to), records_(records) {}
 
   void line_break() {
     if (records_) {  // the record ends here; the next one starts anew
       *to_++ = '\n';
-      first_ = true;
-      after_opening_ = false;
-      after_line_ = false;
+      space_ = false;
       next_record();
       return;
     }
     put_space();
     *to_++ = '\n';
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = true;
+    space_ = false;
   }
 
   void mark(const std::uint8_t* at, unsigned length, bool opening) {
     if (opening) put_space();
     put(at, length);
-    first_ = false;
-    after_opening_ = opening;
-    after_line_ = false;
+    space_ = !opening;
   }
 
-  // A word without CR never ends in a line break. Flattened, so that the
-  // shuffle and its draws are compiled into it.
-  [[gnu::flatten]] void word(const std::uint8_t* at, std::size_t bytes, std::size_t characters, bool simple) {
+  // A word without CR never ends in a line break.
+  void word(const std::uint8_t* at, std::size_t bytes, std::size_t characters, bool simple) {
     put_space();
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = false;
+    space_ = true;
     if (characters < (kDefault ? 4 : impl_.rule_.min_length())) {  // so too its characters, if it has joining ones
       put(at, bytes);
       return;
     }
     if (!simple) {
-      put_joined(at, bytes);
+      to_ = put_joined(impl_, random_, words_, at, bytes, to_);
       return;
     }
     bool scrambled = true;
@@ -407,13 +420,12 @@ class Utf8Scrambler::Impl::Writer {
     }
     char* const start = to_;
     if (characters == bytes) {  // ASCII: the bytes are the characters
-      char* to = to_;
-      *to++ = static_cast<char>(at[0]);
       const std::uint8_t* middle = at + 1;
-      internal::shuffle_values(bytes - 2, random_, [&](std::size_t i) { return middle[i]; },
-                               [&](std::uint8_t c) { *to++ = static_cast<char>(c); });
-      *to++ = static_cast<char>(at[bytes - 1]);
-      to_ = to;
+      *to_++ = static_cast<char>(at[0]);
+      shuffle(bytes - 2, [&](std::size_t i) { return middle[i]; }, [](char*& to, std::uint8_t c) {
+        *to++ = static_cast<char>(c);
+      });
+      *to_++ = static_cast<char>(at[bytes - 1]);
     } else {
       shuffle_packed(at, bytes, characters);
     }
@@ -449,6 +461,40 @@ class Utf8Scrambler::Impl::Writer {
     if constexpr (std::is_same_v<Source, RecordRandom>) random_ = RecordRandom(seed, RecordKey::number(++record));
   }
 
+  // Shuffles `n` values into the output, put(to_, value(i)) for each in
+  // shuffled order: short runs all inline, with the cursor in a register
+  // and the draws from a source that lives in registers too (DefaultRandom's
+  // outputs taken at once where its block holds them, a copy of a
+  // RecordRandom's state).
+  template <class Value, class Put>
+  void shuffle(std::size_t n, Value&& value, Put put) {
+    if (n > internal::kShortShuffle) {
+      char* to = to_;
+      internal::shuffle_values(n, random_, value, [&](auto v) { put(to, v); });
+      to_ = to;
+      return;
+    }
+    const auto run = [&](auto& draws) {
+      char* to = to_;
+      internal::shuffle_short(n, draws, value, [&](auto v) { put(to, v); });
+      to_ = to;
+    };
+    if constexpr (std::is_same_v<Source, DefaultRandom>) {
+      if (const std::uint32_t* outputs = random_.take(n)) {
+        BlockDraws draws(outputs);
+        run(draws);
+        return;
+      }
+      run(random_);
+    } else if constexpr (std::is_same_v<Source, RecordRandom>) {
+      RecordRandom draws = random_;
+      run(draws);
+      random_ = draws;
+    } else {
+      run(random_);
+    }
+  }
+
   // The inner characters of a word of characters of their own, of up to
   // three bytes each (one beyond U+FFFF joins), each one's bytes packed into
   // 32 bits; written three bytes at a time, the cursor moving by the
@@ -458,67 +504,76 @@ class Utf8Scrambler::Impl::Writer {
     const std::size_t first_end = char_length(at[0]), last = last_start(at, bytes);
     std::vector<std::uint32_t>& packed = impl_.packed_;
     if (packed.size() < characters) packed.resize(characters);
+    std::uint32_t* const values = packed.data();
     std::size_t count = 0;
     for (std::size_t i = first_end; i < last; i += char_length(at[i])) {
       // The last character follows, so the next byte is the word's; the
       // one after it may lie beyond the text.
       const std::uint8_t* c = at + i;
       const std::uint32_t after = c + 2 < text_end_ ? c[2] : 0;
-      packed[count++] = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
+      values[count++] = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
     }
-    char* to = to_;
-    put_bytes(to, at, first_end);
-    internal::shuffle_values(count, random_, [&](std::size_t i) { return packed[i]; }, [&](std::uint32_t c) {
-      to[0] = static_cast<char>(c & 0xFF);
-      to[1] = static_cast<char>((c >> 8) & 0xFF);
-      to[2] = static_cast<char>(c >> 16);
+    put_bytes(to_, at, first_end);
+    shuffle(count, [&](std::size_t i) { return values[i]; }, [](char*& to, std::uint32_t c) {
+      if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(to, &c, 4);  // its bytes in order, and one more
+      } else {
+        to[0] = static_cast<char>(c & 0xFF);
+        to[1] = static_cast<char>((c >> 8) & 0xFF);
+        to[2] = static_cast<char>(c >> 16);
+      }
       to += char_length(static_cast<std::uint8_t>(c & 0xFF));
     });
-    put_bytes(to, at + last, bytes - last);
-    to_ = to;
+    put_bytes(to_, at + last, bytes - last);
   }
 
   // A word with joining characters: decoded, through the UTF-16 road's own
-  // word code, encoded.
-  [[gnu::noinline]] void put_joined(const std::uint8_t* at, std::size_t bytes) {
-    std::u16string& units = impl_.units_;
+  // word code (made for the first such word), encoded.
+  [[gnu::noinline]] static char* put_joined(Impl& impl, Source& random, std::optional<Words>& words,
+                                            const std::uint8_t* at, std::size_t bytes, char* to) {
+    std::u16string& units = impl.units_;
     units.clear();
     decode(std::string_view(reinterpret_cast<const char*>(at), bytes), units);
-    std::u16string& shuffled = impl_.shuffled_;
+    std::u16string& shuffled = impl.shuffled_;
     shuffled.clear();
     {
       internal::Output out(shuffled, units.size());
       if constexpr (kDefault) {
-        if (!words_) words_.emplace(random_);
+        if (!words) words.emplace(random);
       } else {
-        if (!words_) words_.emplace(random_, impl_.options_);
+        if (!words) words.emplace(random, impl.options_);
       }
-      words_->append_word(units, false, out);
+      words->append_word(units, false, out);
     }
-    to_ = encode(shuffled, to_);
+    return encode(shuffled, to);
   }
 
   void put_space() {
-    if (!first_ && !after_opening_ && !after_line_) *to_++ = ' ';
+    *to_ = ' ';
+    to_ += space_;
   }
 
+  // Short runs (most words) as one copy of 16 bytes where the text has them.
+  void put(const std::uint8_t* from, std::size_t bytes) {
+    if (bytes <= 16 && from + 16 <= text_end_) {
+      std::memcpy(to_, from, 16);
+      to_ += bytes;
+      return;
+    }
+    put_bytes(to_, from, bytes);
+  }
   static void put_bytes(char*& to, const std::uint8_t* from, std::size_t bytes) {
     std::memcpy(to, from, bytes);
     to += bytes;
   }
-  void put(const std::uint8_t* from, std::size_t bytes) { put_bytes(to_, from, bytes); }
-
-  using Words = std::conditional_t<kDefault, internal::WordShuffler<Source>, internal::OptionWords<Source>>;
 
   Impl& impl_;
   Source& random_;
+  std::optional<Words>& words_;
   const std::uint8_t* text_end_;
   char* to_;
   bool records_;
-  bool first_ = true;           // nothing written yet (per record: of this record)
-  bool after_opening_ = false;  // the last token was "(" or "["
-  bool after_line_ = false;     // the output ends with a line break
-  std::optional<Words> words_;  // made for the first word with joining characters
+  bool space_ = false;  // the next word gets a space before it
 };
 
 // Counts the draws of the words as Writer draws them.
@@ -554,14 +609,18 @@ class Utf8Scrambler::Impl::Counter {
   Impl& impl_;
 };
 
+// Flattened: the scan, the words, their shuffles and draws compiled into
+// one function, which keeps the cursor and the scan's state in registers.
 template <class Source>
-char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
+[[gnu::flatten]] char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
   if (default_) {
-    Writer<Source, true> writer(*this, random, text, to, false);
+    std::optional<typename Writer<Source, true>::Words> words;
+    Writer<Source, true> writer(*this, random, words, text, to, false);
     scan(text, writer);
     return writer.end();
   }
-  Writer<Source, false> writer(*this, random, text, to, false);
+  std::optional<typename Writer<Source, false>::Words> words;
+  Writer<Source, false> writer(*this, random, words, text, to, false);
   scan(text, writer);
   return writer.end();
 }
@@ -578,17 +637,79 @@ char* Utf8Scrambler::Impl::scramble_records(std::string_view text, std::uint32_t
     return writer.end();
   };
   if (default_) {
-    Writer<RecordRandom, true> writer(*this, random, text, to, true);
+    std::optional<Writer<RecordRandom, true>::Words> words;
+    Writer<RecordRandom, true> writer(*this, random, words, text, to, true);
     return run(writer);
   }
-  Writer<RecordRandom, false> writer(*this, random, text, to, true);
+  std::optional<Writer<RecordRandom, false>::Words> words;
+  Writer<RecordRandom, false> writer(*this, random, words, text, to, true);
   return run(writer);
 }
 
 std::size_t Utf8Scrambler::Impl::count_draws(std::string_view text) {
+  if (default_) return count_default_draws(text);
   Counter counter(*this);
   scan(text, counter);
   return counter.draws;
+}
+
+// The draws of the default options, 64 bytes at a time, from the masks
+// alone: a word is a run of set bits of Blocks::words, its characters the
+// bytes in it that start one; only a word with joining characters is
+// decoded and cut into characters.
+std::size_t Utf8Scrambler::Impl::count_default_draws(std::string_view text) {
+  if (text.empty()) return 0;
+  Blocks blocks(text);
+  std::size_t draws = 0;
+  const auto add = [&](std::size_t start, std::size_t end, std::size_t characters, std::uint64_t joins) {
+    if (joins != 0 && characters >= 4) {
+      units_.clear();
+      decode(text.substr(start, end - start), units_);
+      draws += rule_.draws(units_, false, bounds_);
+      return;
+    }
+    const std::size_t taken = characters - 2;
+    draws += characters >= 4 ? taken : 0;  // no branch: word lengths are hard to predict
+  };
+  // A word that runs on from the last block: where it starts, its characters
+  // and joining ones so far.
+  bool open = false;
+  std::size_t open_start = 0, open_characters = 0;
+  std::uint64_t open_joins = 0;
+  for (blocks.load_first();; blocks.load_next()) {
+    const std::size_t base = blocks.base();
+    const std::uint64_t words = blocks.words, characters = blocks.starts & words;
+    if (open && (words & 1) == 0) {
+      add(open_start, base, open_characters, open_joins);
+      open = false;
+    }
+    for (std::uint64_t ends = words & ~(words >> 1); ends != 0; ends &= ends - 1) {
+      const auto e = static_cast<unsigned>(std::countr_zero(ends));
+      const std::uint64_t upto = e == 63 ? ~std::uint64_t{0} : bit(e + 1) - 1;
+      const std::uint64_t gaps = ~words & upto;
+      const unsigned s = gaps == 0 ? 0 : 64 - static_cast<unsigned>(std::countl_zero(gaps));
+      const std::uint64_t span = upto & (~std::uint64_t{0} << s);
+      std::size_t count = internal::count_bits(characters & span);
+      std::uint64_t joins = blocks.joins & span;
+      std::size_t start = base + s;
+      if (s == 0 && open) {
+        count += open_characters;
+        joins |= open_joins;
+        start = open_start;
+        open = false;
+      }
+      if (e == 63 && !blocks.last()) {  // may go on in the next block
+        open = true;
+        open_start = start;
+        open_characters = count;
+        open_joins = joins;
+        break;
+      }
+      add(start, base + e + 1, count, joins);
+    }
+    if (blocks.last()) break;
+  }
+  return draws;
 }
 
 Utf8Scrambler::Utf8Scrambler(const ScrambleOptions& options) {

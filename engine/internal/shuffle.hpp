@@ -287,13 +287,13 @@ template <class Source, class Value, class Emit>
   shuffle_in_blocks(n, random, value, emit);
 }
 
-// Calls emit(value(i)) for the indices 0 .. n-1 in shuffled order: with m
-// indices left it draws r and takes the pick_index(r, m)-th remaining one
-// (1-based), the rest keeping their order. Draws exactly n values. Long runs
-// use RemainingIndices, very long ones shuffle_in_blocks (which wants
-// values of at most 64 bits).
+// Up to this many indices, shuffle_values does its work inline.
+inline constexpr std::size_t kShortShuffle = 64;
+
+// shuffle_values for n <= kShortShuffle, all inline: callers whose emit writes through
+// a local cursor keep it in a register when they call this alone.
 template <class Source, class Value, class Emit>
-void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
+void shuffle_short(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   if (n <= 16) {
     // The remaining indices as nibbles of one word, lowest first: taking
     // one out is a few shifts, with no loop and no branch.
@@ -306,15 +306,24 @@ void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
     }
     return;
   }
-  constexpr std::size_t kShort = 64;
-  if (n <= kShort) {
-    std::uint8_t left[kShort];
-    for (std::size_t i = 0; i < n; ++i) left[i] = static_cast<std::uint8_t>(i);
-    for (std::size_t m = n; m > 0; --m) {
-      const std::size_t k = draw_index(random, m) - 1;
-      emit(value(static_cast<std::size_t>(left[k])));
-      for (std::size_t j = k + 1; j < m; ++j) left[j - 1] = left[j];
-    }
+  std::uint8_t left[kShortShuffle];
+  for (std::size_t i = 0; i < n; ++i) left[i] = static_cast<std::uint8_t>(i);
+  for (std::size_t m = n; m > 0; --m) {
+    const std::size_t k = draw_index(random, m) - 1;
+    emit(value(static_cast<std::size_t>(left[k])));
+    for (std::size_t j = k + 1; j < m; ++j) left[j - 1] = left[j];
+  }
+}
+
+// Calls emit(value(i)) for the indices 0 .. n-1 in shuffled order: with m
+// indices left it draws r and takes the pick_index(r, m)-th remaining one
+// (1-based), the rest keeping their order. Draws exactly n values. Long runs
+// use RemainingIndices, very long ones shuffle_in_blocks (which wants
+// values of at most 64 bits).
+template <class Source, class Value, class Emit>
+void shuffle_values(std::size_t n, Source& random, Value&& value, Emit&& emit) {
+  if (n <= kShortShuffle) {
+    shuffle_short(n, random, value, emit);
     return;
   }
   shuffle_long(n, random, value, emit);
