@@ -41,11 +41,13 @@ using UnitTable = std::array<std::uint8_t, 65536>;
 
 inline std::uint64_t bit(unsigned j) { return std::uint64_t{1} << j; }
 
-// The number of bytes of the character that `lead` starts.
-inline unsigned char_length(std::uint8_t lead) {
-  return 1u + static_cast<unsigned>(lead >= 0xC0) + static_cast<unsigned>(lead >= 0xE0) +
-         static_cast<unsigned>(lead >= 0xF0);
-}
+// The number of bytes of the character that each lead starts.
+constexpr std::array<std::uint8_t, 256> kCharLengths = [] {
+  std::array<std::uint8_t, 256> lengths{};
+  for (unsigned b = 0; b < 256; ++b) lengths[b] = static_cast<std::uint8_t>(1 + (b >= 0xC0) + (b >= 0xE0) + (b >= 0xF0));
+  return lengths;
+}();
+inline unsigned char_length(std::uint8_t lead) { return kCharLengths[lead]; }
 
 // The code point of the character of `length` bytes at p.
 inline char32_t code_point(const std::uint8_t* p, unsigned length) {
@@ -373,6 +375,7 @@ template <class Source, bool kDefault>
 class Utf8Scrambler::Impl::Writer {
  public:
   using Words = std::conditional_t<kDefault, internal::WordShuffler<Source>, internal::OptionWords<Source>>;
+  static constexpr bool kIsDefault = kDefault;
 
   // `words` (the caller's, so that the writer itself stays in registers)
   // is made for the first word with joining characters.
@@ -422,12 +425,10 @@ class Utf8Scrambler::Impl::Writer {
     if (characters == bytes) {  // ASCII: the bytes are the characters
       const std::uint8_t* middle = at + 1;
       *to_++ = static_cast<char>(at[0]);
-      shuffle(bytes - 2, [&](std::size_t i) { return middle[i]; }, [](char*& to, std::uint8_t c) {
-        *to++ = static_cast<char>(c);
-      });
+      shuffle(bytes - 2, [&](std::size_t i) { return middle[i]; }, put_byte, to_);
       *to_++ = static_cast<char>(at[bytes - 1]);
     } else {
-      shuffle_packed(at, bytes, characters);
+      to_ = shuffle_packed(at, bytes, characters, to_);
     }
     if constexpr (!kDefault) {
       if (!scrambled) {
@@ -438,6 +439,114 @@ class Utf8Scrambler::Impl::Writer {
         std::rotate(start + second, start + second + char_length(at[second]), start + last);
       }
     }
+  }
+
+  // The whole text with the default options, in one loop over the tokens
+  // that keeps the cursor, the spacing flag and the scan in registers: the
+  // same as scan(text, *this) for the default options. A word of characters
+  // of their own is copied whole, then its inner characters are written
+  // over with their shuffle.
+  void scramble_default(std::string_view text) {
+    static_assert(kDefault);
+    if (text.empty()) return;
+    const UnitTable& table = internal::unit_table();
+    const std::size_t n = text.size();
+    const auto* const p = reinterpret_cast<const std::uint8_t*>(text.data());
+    char* to = to_;
+    bool space = space_;
+    Blocks blocks(text);
+    blocks.load_first();
+    unsigned from = 0;
+    for (;;) {
+      const std::uint64_t events = blocks.events & (~std::uint64_t{0} << from);
+      if (events == 0) {
+        if (blocks.last()) break;
+        blocks.load_next();
+        from = 0;
+        continue;
+      }
+      const auto j = static_cast<unsigned>(std::countr_zero(events));
+      const std::size_t at = blocks.base() + j;
+      std::size_t next;
+      if ((blocks.breaks >> j) & 1) {
+        if (p[at] == '\n') {
+          if (records_) {  // the record ends here; the next one starts anew
+            *to++ = '\n';
+            next_record();
+          } else {
+            *to = ' ';
+            to += space;
+            *to++ = '\n';
+          }
+          space = false;
+          next = at + 1;
+        } else {  // a mark; the opening ones are ASCII
+          const unsigned length = char_length(p[at]);
+          const bool opening = length == 1 && (table[p[at]] & kClassBits) == kOpeningMark;
+          *to = ' ';
+          to += space & opening;
+          to = put_char(p + at, length, to);
+          space = !opening;
+          next = at + length;
+        }
+      } else {
+        // A word: up to the first byte in none, block after block.
+        std::uint64_t span = ~std::uint64_t{0} << j;
+        std::uint64_t ends = ~blocks.words & span;
+        std::size_t continuations = 0;  // of characters of several bytes
+        std::uint64_t joins = 0;
+        while (ends == 0) {
+          continuations += internal::count_bits(~blocks.starts & span);
+          joins |= blocks.joins & span;
+          if (blocks.last()) break;
+          blocks.load_next();
+          span = ~std::uint64_t{0};
+          ends = ~blocks.words;
+        }
+        next = n;
+        if (ends != 0) {
+          const auto e = static_cast<unsigned>(std::countr_zero(ends));
+          span &= bit(e) - 1;
+          const std::uint64_t more = ~blocks.starts & span;
+          if (more != 0) continuations += internal::count_bits(more);
+          joins |= blocks.joins & span;
+          next = blocks.base() + e;
+        }
+        const std::size_t bytes = next - at;
+        const std::uint8_t* const word = p + at;
+        *to = ' ';
+        to += space;
+        space = true;
+        if (joins != 0) {
+          to = put_joined(impl_, random_, words_, word, bytes, to);
+        } else if (continuations == 0) {  // ASCII: the bytes are the characters
+          char* const end = put_word(word, bytes, to);
+          if (bytes >= 4) {
+            char* inner = to + 1;
+            const std::uint8_t* middle = word + 1;
+            shuffle(bytes - 2, [&](std::size_t i) { return middle[i]; }, put_byte, inner);
+          }
+          to = end;
+        } else if (bytes - continuations < 4) {
+          to = put_word(word, bytes, to);
+        } else {
+          to = shuffle_packed(word, bytes, bytes - continuations, to);
+        }
+      }
+      // On to `next`, in the block that holds it.
+      while (next >= blocks.base() + 64) {
+        if (blocks.last()) {
+          to_ = to;
+          space_ = space;
+          return;
+        }
+        blocks.load_next();
+      }
+      from = static_cast<unsigned>(next - blocks.base());
+      if (next >= n) break;
+    }
+    to_ = to;
+    space_ = space;
   }
 
   // Per record: the end of the text ends the last record, if it has begun.
@@ -461,23 +570,23 @@ class Utf8Scrambler::Impl::Writer {
     if constexpr (std::is_same_v<Source, RecordRandom>) random_ = RecordRandom(seed, RecordKey::number(++record));
   }
 
-  // Shuffles `n` values into the output, put(to_, value(i)) for each in
+  // Shuffles `n` values into the output at `cursor`, put(cursor, value(i)) for each in
   // shuffled order: short runs all inline, with the cursor in a register
   // and the draws from a source that lives in registers too (DefaultRandom's
   // outputs taken at once where its block holds them, a copy of a
   // RecordRandom's state).
   template <class Value, class Put>
-  void shuffle(std::size_t n, Value&& value, Put put) {
+  void shuffle(std::size_t n, Value&& value, Put put, char*& cursor) {
     if (n > internal::kShortShuffle) {
-      char* to = to_;
+      char* to = cursor;
       internal::shuffle_values(n, random_, value, [&](auto v) { put(to, v); });
-      to_ = to;
+      cursor = to;
       return;
     }
     const auto run = [&](auto& draws) {
-      char* to = to_;
+      char* to = cursor;
       internal::shuffle_short(n, draws, value, [&](auto v) { put(to, v); });
-      to_ = to;
+      cursor = to;
     };
     if constexpr (std::is_same_v<Source, DefaultRandom>) {
       if (const std::uint32_t* outputs = random_.take(n)) {
@@ -500,7 +609,7 @@ class Utf8Scrambler::Impl::Writer {
   // 32 bits; written three bytes at a time, the cursor moving by the
   // character's length: no branch on it, which would go wrong at every
   // umlaut. The next character covers the bytes written too many.
-  void shuffle_packed(const std::uint8_t* at, std::size_t bytes, std::size_t characters) {
+  char* shuffle_packed(const std::uint8_t* at, std::size_t bytes, std::size_t characters, char* to) {
     const std::size_t first_end = char_length(at[0]), last = last_start(at, bytes);
     std::vector<std::uint32_t>& packed = impl_.packed_;
     if (packed.size() < characters) packed.resize(characters);
@@ -513,18 +622,27 @@ class Utf8Scrambler::Impl::Writer {
       const std::uint32_t after = c + 2 < text_end_ ? c[2] : 0;
       values[count++] = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
     }
-    put_bytes(to_, at, first_end);
-    shuffle(count, [&](std::size_t i) { return values[i]; }, [](char*& to, std::uint32_t c) {
+    to = put_char(at, first_end, to);
+    shuffle(count, [&](std::size_t i) { return values[i]; }, [](char*& cursor, std::uint32_t c) {
       if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(to, &c, 4);  // its bytes in order, and one more
+        std::memcpy(cursor, &c, 4);  // its bytes in order, and one more
       } else {
-        to[0] = static_cast<char>(c & 0xFF);
-        to[1] = static_cast<char>((c >> 8) & 0xFF);
-        to[2] = static_cast<char>(c >> 16);
+        cursor[0] = static_cast<char>(c & 0xFF);
+        cursor[1] = static_cast<char>((c >> 8) & 0xFF);
+        cursor[2] = static_cast<char>(c >> 16);
       }
-      to += char_length(static_cast<std::uint8_t>(c & 0xFF));
-    });
-    put_bytes(to_, at + last, bytes - last);
+      cursor += char_length(static_cast<std::uint8_t>(c & 0xFF));
+    }, to);
+    return put_char(at + last, bytes - last, to);
+  }
+
+  static constexpr auto put_byte = [](char*& cursor, std::uint8_t c) { *cursor++ = static_cast<char>(c); };
+
+  // A word's bytes: as one copy of 16 where the word fits and the text has them.
+  char* put_word(const std::uint8_t* word, std::size_t bytes, char* to) const {
+    if (bytes <= 16 && word + 16 <= text_end_) std::memcpy(to, word, 16);
+    else std::memcpy(to, word, bytes);
+    return to + bytes;
   }
 
   // A word with joining characters: decoded, through the UTF-16 road's own
@@ -561,6 +679,15 @@ class Utf8Scrambler::Impl::Writer {
       return;
     }
     put_bytes(to_, from, bytes);
+  }
+  // One character: as four bytes where the text has them.
+  char* put_char(const std::uint8_t* from, std::size_t bytes, char* to) const {
+    if (from + 4 <= text_end_) {
+      std::memcpy(to, from, 4);
+      return to + bytes;
+    }
+    for (std::size_t i = 0; i < bytes; ++i) *to++ = static_cast<char>(from[i]);
+    return to;
   }
   static void put_bytes(char*& to, const std::uint8_t* from, std::size_t bytes) {
     std::memcpy(to, from, bytes);
@@ -616,7 +743,7 @@ template <class Source>
   if (default_) {
     std::optional<typename Writer<Source, true>::Words> words;
     Writer<Source, true> writer(*this, random, words, text, to, false);
-    scan(text, writer);
+    writer.scramble_default(text);
     return writer.end();
   }
   std::optional<typename Writer<Source, false>::Words> words;
@@ -632,7 +759,11 @@ char* Utf8Scrambler::Impl::scramble_records(std::string_view text, std::uint32_t
   const auto run = [&](auto& writer) {
     writer.record = first_record;
     writer.seed = seed;
-    scan(text, writer);
+    if constexpr (std::remove_reference_t<decltype(writer)>::kIsDefault) {
+      writer.scramble_default(text);
+    } else {
+      scan(text, writer);
+    }
     writer.end_records(begun);
     return writer.end();
   };
