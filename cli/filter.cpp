@@ -161,7 +161,8 @@ void check_utf8_in_halves(std::string_view text) {
   }
 }
 
-CheckedInput read_and_check(const std::string& name, Io& io) {
+// Input `name` read (or mapped), its byte-order mark skipped; not yet checked.
+CheckedInput read_input(const std::string& name, Io& io) {
   CheckedInput input;
   try {
     const IoStatus status = name == "-" ? io.map_stdin(input.bytes) : io.map_file(name, input.bytes);
@@ -171,20 +172,28 @@ CheckedInput read_and_check(const std::string& name, Io& io) {
   } catch (const std::bad_alloc&) {
     throw Failure("Nicht genug Arbeitsspeicher, um " + input_object(name) + " zu lesen.");
   }
-  const std::string_view bytes = input.bytes.bytes();
   // A byte-order mark is no part of the text; offsets still count it.
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
-  input.skip = skip;
+  input.skip = input.bytes.bytes().starts_with(kBom) ? kBom.size() : 0;
+  return input;
+}
+
+// Checks that input `name` is UTF-8 as a whole; else fails with the first
+// fault and where it is.
+void check_input(const std::string& name, const CheckedInput& input) {
   try {
     check_utf8_in_halves(input.text());
   } catch (const InvalidUtf8& error) {
-    const std::size_t offset = skip + error.offset();
-    throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " +
-                  std::to_string(offset) + " (" +
-                  hex_byte(static_cast<unsigned char>(bytes[offset])) + "): " + error.what() + "." +
+    const std::size_t offset = input.skip + error.offset();
+    throw Failure("Ungültiges UTF-8 " + in_input(name) + " bei Byte " + std::to_string(offset) + " (" +
+                  hex_byte(static_cast<unsigned char>(input.bytes.bytes()[offset])) + "): " + error.what() + "." +
                   std::string(kLatin1Hint));
   }
+}
+
+CheckedInput read_and_check(const std::string& name, Io& io) {
+  CheckedInput input = read_input(name, io);
+  check_input(name, input);
   return input;
 }
 
@@ -300,8 +309,10 @@ struct Settings {
 // write their lines in turn; the first error stops all.
 class Pipeline {
  public:
-  Pipeline(Io& io, const Settings& settings, const Cutting& cutting)
-      : io_(io), settings_(settings), cutting_(cutting), draws_(cutting.line_ends.size()) {}
+  // `prepared` holds, for the lines of work the UTF-8 road takes, their
+  // draws (per line: line breaks) + 1, and 0 for the others.
+  Pipeline(Io& io, const Settings& settings, const Cutting& cutting, std::vector<std::uint64_t> prepared)
+      : io_(io), settings_(settings), cutting_(cutting), utf8_lines_(prepared), draws_(std::move(prepared)) {}
 
   void run(unsigned workers) {
     std::vector<std::thread> threads;
@@ -369,8 +380,8 @@ class Pipeline {
 
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
-    if (end - begin == 1 && stage.utf8.takes(cutting_.pieces[begin])) {
-      scramble_utf8_line(line, cutting_.pieces[begin], stage);
+    if (utf8_lines_[line] != 0) {
+      scramble_utf8_line(line, cutting_.pieces[begin], utf8_lines_[line] - 1, stage);
     } else if (end - begin == 1 && settings_.per_line) {  // the records of one piece
       decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
@@ -421,19 +432,15 @@ class Pipeline {
     end_turn();
   }
 
-  // A line of work of one piece on the UTF-8 road (engine/utf8_scramble.hpp):
-  // count (per line: the records), scramble, write.
-  void scramble_utf8_line(std::size_t line, std::string_view piece, Stage& stage) {
+  // A line of work of one piece on the UTF-8 road (engine/utf8_scramble.hpp),
+  // whose draws (per line: records) are known: scramble, write.
+  void scramble_utf8_line(std::size_t line, std::string_view piece, std::uint64_t draws, Stage& stage) {
     char* const begin = stage.encode_room.room(Utf8Scrambler::room(piece.size()));
     const char* end = nullptr;
     if (settings_.per_line) {
-      const auto records = static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
-      publish_draws(line, records);
       end = stage.utf8.scramble_records(piece, settings_.seed, stage.record, begin);
-      stage.record += records;
+      stage.record += draws;
     } else {
-      const std::size_t draws = stage.utf8.count_draws(piece);
-      publish_draws(line, draws);
       const std::uint64_t before = stage.random.drawn();
       end = stage.utf8.scramble(piece, stage.random, begin);
       if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
@@ -557,6 +564,7 @@ class Pipeline {
   Io& io_;
   const Settings& settings_;
   const Cutting& cutting_;
+  const std::vector<std::uint64_t> utf8_lines_;  // as `prepared`
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::uint64_t> draws_;  // per line of work: its draws (per line: line breaks) + 1, or 0 while not known
@@ -594,6 +602,63 @@ void check_line_numbers(const std::vector<CheckedInput>& inputs, std::size_t tot
   }
 }
 
+// One pass over the cut text, on `workers` threads (the pieces in as many
+// runs of about equal size): checks that each piece is UTF-8 and, for a
+// line of work of one piece that the UTF-8 road takes, counts its draws (per
+// line: its line breaks) while the piece is in the cache, so that the
+// workers that scramble need not count. Returns them as Pipeline's
+// `prepared`, or nothing when a piece is not UTF-8.
+std::optional<std::vector<std::uint64_t>> check_and_count(const Settings& settings, const Cutting& cutting,
+                                                          unsigned workers) {
+  const std::size_t lines = cutting.line_ends.size();
+  std::vector<std::uint64_t> prepared(lines, 0);
+  std::vector<char> valid(workers, 1);
+  const auto run_part = [&](unsigned part) {
+    Utf8Scrambler utf8(settings.options);
+    for (std::size_t line = lines * part / workers; line < lines * (part + 1) / workers; ++line) {
+      const std::size_t begin = line == 0 ? 0 : cutting.line_ends[line - 1], end = cutting.line_ends[line];
+      try {
+        for (std::size_t k = begin; k < end; ++k) check_utf8(cutting.pieces[k]);
+      } catch (const InvalidUtf8&) {
+        valid[part] = 0;
+        return;
+      }
+      if (end - begin != 1) continue;
+      const std::string_view piece = cutting.pieces[begin];
+      if (!utf8.takes(piece)) continue;
+      prepared[line] = 1 + (settings.per_line ? static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'))
+                                              : utf8.count_draws(piece));
+    }
+  };
+  std::vector<std::thread> threads;
+  std::exception_ptr error;
+  std::mutex error_mutex;
+  for (unsigned part = 1; part < workers; ++part) {
+    try {
+      threads.emplace_back([&, part] {
+        try {
+          run_part(part);
+        } catch (...) {
+          const std::lock_guard<std::mutex> lock(error_mutex);
+          if (!error) error = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {  // no thread to be had: done here
+      run_part(part);
+    }
+  }
+  try {
+    run_part(0);
+  } catch (...) {
+    const std::lock_guard<std::mutex> lock(error_mutex);
+    if (!error) error = std::current_exception();
+  }
+  for (std::thread& thread : threads) thread.join();
+  if (error) std::rethrow_exception(error);
+  if (std::find(valid.begin(), valid.end(), 0) != valid.end()) return std::nullopt;
+  return prepared;
+}
+
 int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes, unsigned workers) {
   Options options;
   try {
@@ -621,18 +686,33 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   for (const std::string& name : options.keep_files) add_keep_file(name, io, settings.options.keep);
   validate(settings.options);  // the parser has checked each value
 
+  // Every input is read, then checked and counted in one pass; the faults
+  // come in the order of the inputs, a read fault after those of the inputs
+  // before it.
   std::vector<CheckedInput> inputs;
   inputs.reserve(options.inputs.size());
-  for (const std::string& name : options.inputs) inputs.push_back(read_and_check(name, io));
-
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
+    try {
+      inputs.push_back(read_input(options.inputs[i], io));
+    } catch (const Failure&) {
+      for (std::size_t before = 0; before < i; ++before) check_input(options.inputs[before], inputs[before]);
+      throw;
+    }
+  }
   std::size_t total = 0;
   for (const CheckedInput& input : inputs) total += input.text().size();
-  if (settings.per_line) check_line_numbers(inputs, total, settings.first_line);
+  const unsigned threads = workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1;
   const Cutting cutting = cut(inputs, piece_bytes);
+  std::optional<std::vector<std::uint64_t>> prepared = check_and_count(settings, cutting, threads);
+  if (!prepared) {  // the first fault of the first input that has one, as a check of it whole finds it
+    for (std::size_t i = 0; i < inputs.size(); ++i) check_input(options.inputs[i], inputs[i]);
+    throw std::logic_error("ein Stück ungültig, die Eingaben gültig");
+  }
+  if (settings.per_line) check_line_numbers(inputs, total, settings.first_line);
   // Opened once every input is read, so that the output file may be one.
   OutputFile output(io, options.output);
-  Pipeline pipeline(io, settings, cutting);
-  pipeline.run(workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1);
+  Pipeline pipeline(io, settings, cutting, std::move(*prepared));
+  pipeline.run(threads);
   output.commit();
   return 0;
 }
