@@ -606,7 +606,7 @@ class Utf8Scrambler::Impl::Writer {
 
   // The inner characters of a word of characters of their own, of up to
   // three bytes each (one beyond U+FFFF joins), each one's bytes packed into
-  // 32 bits; written three bytes at a time, the cursor moving by the
+  // 32 bits; written four bytes at a time, the cursor moving by the
   // character's length: no branch on it, which would go wrong at every
   // umlaut. The next character covers the bytes written too many.
   char* shuffle_packed(const std::uint8_t* at, std::size_t bytes, std::size_t characters, char* to) {
@@ -615,12 +615,19 @@ class Utf8Scrambler::Impl::Writer {
     if (packed.size() < characters) packed.resize(characters);
     std::uint32_t* const values = packed.data();
     std::size_t count = 0;
+    // Four bytes from each character's start (those after it are written
+    // over); near the end of the text only the bytes the text has.
+    const bool near_end = at + last + 4 > text_end_;
     for (std::size_t i = first_end; i < last; i += char_length(at[i])) {
-      // The last character follows, so the next byte is the word's; the
-      // one after it may lie beyond the text.
       const std::uint8_t* c = at + i;
-      const std::uint32_t after = c + 2 < text_end_ ? c[2] : 0;
-      values[count++] = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
+      std::uint32_t value;
+      if (!near_end && std::endian::native == std::endian::little) {
+        std::memcpy(&value, c, 4);
+      } else {  // the last character follows, so the next byte is the word's
+        const std::uint32_t after = c + 2 < text_end_ ? c[2] : 0;
+        value = c[0] | (std::uint32_t{c[1]} << 8) | (after << 16);
+      }
+      values[count++] = value;
     }
     to = put_char(at, first_end, to);
     shuffle(count, [&](std::size_t i) { return values[i]; }, [](char*& cursor, std::uint32_t c) {
