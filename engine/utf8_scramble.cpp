@@ -521,11 +521,12 @@ class Utf8Scrambler::Impl::Writer {
           to = put_joined(impl_, random_, words_, word, bytes, to);
         } else if (continuations == 0) {  // ASCII: the bytes are the characters
           char* const end = put_word(word, bytes, to);
-          if (bytes >= 4) {
-            char* inner = to + 1;
-            const std::uint8_t* middle = word + 1;
-            shuffle(bytes - 2, [&](std::size_t i) { return middle[i]; }, put_byte, inner);
-          }
+          // Words of up to three letters shuffle nothing: no branch on that,
+          // whose outcome the word lengths make hard to predict.
+          const std::size_t inner = bytes >= 4 ? bytes - 2 : 0;
+          char* cursor = to + 1;
+          const std::uint8_t* middle = word + 1;
+          shuffle(inner, [&](std::size_t i) { return middle[i]; }, put_byte, cursor);
           to = end;
         } else if (bytes - continuations < 4) {
           to = put_word(word, bytes, to);
