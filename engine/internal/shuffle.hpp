@@ -12,6 +12,10 @@
 #include <type_traits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/error.hpp"
 #include "engine/random_source.hpp"
 
@@ -59,73 +63,94 @@ inline unsigned select_bit(std::uint64_t bits, unsigned k) {
 template <class Lane>
 inline constexpr unsigned kFan = 64 / sizeof(Lane);
 
+// Lanes are kept biased by half their range (the top bit flipped), so that
+// a signed comparison orders them as the unsigned values they stand for:
+// the one comparison SSE2 has for 16 and 32 bits.
 template <class Lane>
-constexpr std::array<Lane, kFan<Lane>> lane_numbers() {
-  std::array<Lane, kFan<Lane>> numbers{};
-  for (unsigned j = 0; j < kFan<Lane>; ++j) numbers[j] = static_cast<Lane>(j);
-  return numbers;
+inline constexpr Lane kLaneBias = static_cast<Lane>(Lane{1} << (8 * sizeof(Lane) - 1));
+
+// Lowers by one each lane of a node that stands for more than `key` and
+// returns the last lane that does not (the child holding the key): with
+// SSE2 by one mask of the comparisons, whose lanes above the key are the
+// top ones; with GCC or Clang elsewhere through their vector types, a
+// quarter of the node at a time; a plain loop otherwise.
+//   lanes {0, 3, 5, total 5 ...} (biased), key 3: lowers 5 and the rest, gives 1.
+#if defined(__SSE2__)
+template <class Lane>
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
+  const auto biased_key = key ^ kLaneBias<Lane>;
+  __m128i v[4], above[4];
+  const __m128i keys = sizeof(Lane) == 2 ? _mm_set1_epi16(static_cast<short>(biased_key))
+                                         : _mm_set1_epi32(static_cast<int>(biased_key));
+  for (unsigned i = 0; i < 4; ++i) {
+    v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes) + i);
+    above[i] = sizeof(Lane) == 2 ? _mm_cmpgt_epi16(v[i], keys) : _mm_cmpgt_epi32(v[i], keys);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes) + i,
+                     sizeof(Lane) == 2 ? _mm_add_epi16(v[i], above[i]) : _mm_add_epi32(v[i], above[i]));
+  }
+  std::uint64_t mask;  // bit j: lane j above the key; bit kFan stands for the lane past the node
+  if constexpr (sizeof(Lane) == 2) {
+    mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(above[0], above[1]))) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(above[2], above[3])))) << 16;
+  } else {
+    mask = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_packs_epi16(_mm_packs_epi32(above[0], above[1]), _mm_packs_epi32(above[2], above[3]))));
+  }
+  return static_cast<unsigned>(std::countr_zero(mask | std::uint64_t{1} << kFan<Lane>)) - 1;
 }
-
-// How many lanes of a node hold at most `key`, and lowering the lanes after
-// a child by one: with GCC or Clang through their vector types, a quarter
-// of the node at a time; plain loops elsewhere.
-#if defined(__GNUC__)
+#elif defined(__GNUC__)
 template <class Lane>
-struct LaneVectorOf;
+struct SignedLanesOf;
 template <>
-struct LaneVectorOf<std::uint16_t> {
-  using type = std::uint16_t __attribute__((vector_size(16)));
+struct SignedLanesOf<std::uint16_t> {
+  using type = std::int16_t __attribute__((vector_size(16)));
 };
 template <>
-struct LaneVectorOf<std::uint32_t> {
-  using type = std::uint32_t __attribute__((vector_size(16)));
+struct SignedLanesOf<std::uint32_t> {
+  using type = std::int32_t __attribute__((vector_size(16)));
 };
 
 template <class Lane>
-unsigned lanes_up_to(const Lane* lanes, Lane key) {
-  using Vector = typename LaneVectorOf<Lane>::type;
-  Vector v[4];
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
+  using Signed = std::make_signed_t<Lane>;
+  using Vector = typename SignedLanesOf<Lane>::type;
+  const auto biased_key = static_cast<Signed>(key ^ kLaneBias<Lane>);
+  Vector v[4], above[4];
   std::memcpy(v, lanes, sizeof v);
-  // Each comparison gives -1 per lane; the four sums (0 .. 4 per lane) are
-  // then added up across the lanes of two 64-bit words.
-  const Vector counts = -reinterpret_cast<Vector>((v[0] <= key) + (v[1] <= key) + (v[2] <= key) + (v[3] <= key));
+  for (unsigned i = 0; i < 4; ++i) {
+    above[i] = reinterpret_cast<Vector>(v[i] > biased_key);  // -1 above the key
+    v[i] += above[i];
+  }
+  std::memcpy(lanes, v, sizeof v);
+  // The four sums (0 .. 4 per lane) added up across the lanes of two
+  // 64-bit words.
+  const Vector counts = -(above[0] + above[1] + above[2] + above[3]);
   std::uint64_t halves[2];
   std::memcpy(halves, &counts, sizeof halves);
   constexpr unsigned kBits = 8 * sizeof(Lane);
   constexpr std::uint64_t kOnes = ~std::uint64_t{0} / ((std::uint64_t{1} << kBits) - 1);
-  return static_cast<unsigned>(((halves[0] + halves[1]) * kOnes) >> (64 - kBits));
-}
-
-template <class Lane>
-void lower_lanes_after(Lane* lanes, unsigned child) {
-  using Vector = typename LaneVectorOf<Lane>::type;
-  static constexpr std::array<Lane, kFan<Lane>> kNumbers = lane_numbers<Lane>();
-  Vector v[4], numbers[4];
-  std::memcpy(v, lanes, sizeof v);
-  std::memcpy(numbers, kNumbers.data(), sizeof numbers);
-  for (unsigned i = 0; i < 4; ++i) v[i] += reinterpret_cast<Vector>(numbers[i] > static_cast<Lane>(child));  // -1 after
-  std::memcpy(lanes, v, sizeof v);
+  return kFan<Lane> - 1 - static_cast<unsigned>(((halves[0] + halves[1]) * kOnes) >> (64 - kBits));
 }
 #else
 template <class Lane>
-unsigned lanes_up_to(const Lane* lanes, Lane key) {
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
   unsigned count = 0;
-  for (unsigned j = 0; j < kFan<Lane>; ++j) count += lanes[j] <= key;
-  return count;
-}
-
-template <class Lane>
-void lower_lanes_after(Lane* lanes, unsigned child) {
-  for (unsigned j = 0; j < kFan<Lane>; ++j) lanes[j] = static_cast<Lane>(lanes[j] - (j > child));
+  for (unsigned j = 0; j < kFan<Lane>; ++j) {
+    const bool above = static_cast<Lane>(lanes[j] ^ kLaneBias<Lane>) > key;
+    lanes[j] = static_cast<Lane>(lanes[j] - above);
+    count += above;
+  }
+  return kFan<Lane> - 1 - count;
 }
 #endif
 
 // The remaining elements of consecutive groups, counted in a tree of
-// 64-byte nodes: lane j of a node holds how many remain in its children
-// before child j (so lane 0 is 0), and the lanes of children past the last
-// hold the node's total, which is never below the k sought. The child
-// holding the k-th remaining element is the number of lanes below k, less
-// one; taking the element lowers the lanes after that child. With 16-bit
+// 64-byte nodes: lane j of a node holds (biased) how many remain in its
+// children before child j (so lane 0 is 0), and the lanes of children past
+// the last hold the node's total, which is never below the k sought. The
+// child holding the k-th remaining element is the last lane below k; taking
+// the element lowers the lanes above k - 1, which are those after that
+// child. With 16-bit
 // lanes a node has 32 children and a total of at most 2^16.
 template <class Lane>
 class RankTree {
@@ -143,7 +168,7 @@ class RankTree {
       for (std::size_t i = 0; i < nodes; ++i) {
         std::uint32_t sum = 0;
         for (std::size_t j = kFan * i; j < kFan * (i + 1); ++j) {
-          lanes[j] = static_cast<Lane>(sum);
+          lanes[j] = static_cast<Lane>(sum ^ kLaneBias<Lane>);
           if (j < below.size()) sum += below[j];
         }
         below[i] = sum;
@@ -163,9 +188,8 @@ class RankTree {
     std::size_t node = 0;
     for (const std::size_t start : starts_) {
       Lane* lanes = lanes_.data() + start + kFan * node;
-      const unsigned child = lanes_up_to(lanes, static_cast<Lane>(k - 1)) - 1;
-      k -= lanes[child];
-      lower_lanes_after(lanes, child);
+      const unsigned child = lower_lanes_above(lanes, static_cast<Lane>(k - 1));
+      k -= static_cast<Lane>(lanes[child] ^ kLaneBias<Lane>);
       node = kFan * node + child;
     }
     return node;
