@@ -185,9 +185,24 @@ class RankTree {
   // k becomes its rank among the group's remaining elements (1-based).
   // Requires 1 <= k <= the number remaining.
   std::size_t take(std::uint32_t& k) {
+    // The usual depths unrolled: a shuffle's trees have one level or two.
+    switch (starts_.size()) {
+      case 1:
+        return take_through<1>(k);
+      case 2:
+        return take_through<2>(k);
+      default:
+        return take_through(k, starts_.size());
+    }
+  }
+
+ private:
+  template <std::size_t kLevels = 0>
+  std::size_t take_through(std::uint32_t& k, std::size_t levels = kLevels) {
+    Lane* const all = lanes_.data();
     std::size_t node = 0;
-    for (const std::size_t start : starts_) {
-      Lane* lanes = lanes_.data() + start + kFan * node;
+    for (std::size_t level = 0; level < (kLevels ? kLevels : levels); ++level) {
+      Lane* lanes = all + starts_[level] + kFan * node;
       const unsigned child = lower_lanes_above(lanes, static_cast<Lane>(k - 1));
       k -= static_cast<Lane>(lanes[child] ^ kLaneBias<Lane>);
       node = kFan * node + child;
@@ -195,7 +210,6 @@ class RankTree {
     return node;
   }
 
- private:
   std::vector<Lane> lanes_;          // all levels, the root first
   std::vector<std::size_t> starts_;  // where each level begins in lanes_
 };
@@ -259,12 +273,14 @@ inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 //  2. Block by block, the ranks become the values of the indices they take
 //     from that block's bits.
 //  3. Draw t emits the next value of its block's region.
-// Takes 6 bytes per index while it runs (10 for values of more than 32
-// bits); requires 1 <= n <= UINT32_MAX.
+// A region entry holds a rank less one (below 2^16) or a value, so it takes
+// 4 bytes per index while it runs for values of up to 16 bits, 6 for up to
+// 32 and 10 for more; requires 1 <= n <= UINT32_MAX.
 template <class Source, class Value, class Emit>
 void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
   using Result = decltype(value(std::size_t{0}));
-  using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t, std::uint32_t>;
+  using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t,
+                                   std::conditional_t<(sizeof(Result) > 2), std::uint32_t, std::uint16_t>>;
   static_assert(sizeof(Result) <= sizeof(std::uint64_t));
   constexpr std::size_t kBlock = kLongShuffle;  // so at most 2^16 blocks
   const std::size_t blocks = (n + kBlock - 1) / kBlock;
@@ -283,14 +299,14 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
     auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
     const std::size_t b = counts.take(rank);
     block_of[t] = static_cast<std::uint16_t>(b);
-    entries[next[b]++] = rank;
+    entries[next[b]++] = static_cast<Entry>(rank - 1);
   }
 
   for (std::size_t b = 0; b < blocks; ++b) {
     const std::size_t first = b * kBlock;
     RemainingIndices<std::uint16_t> remaining(block_size(b));
     for (std::size_t i = first; i < next[b]; ++i) {
-      entries[i] = static_cast<Entry>(value(first + remaining.take(static_cast<std::size_t>(entries[i]))));
+      entries[i] = static_cast<Entry>(value(first + remaining.take(std::size_t{entries[i]} + 1)));
     }
     next[b] = first;
   }
