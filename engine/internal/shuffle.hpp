@@ -258,6 +258,36 @@ std::size_t draw_index(Source& random, std::size_t n) {
   }
 }
 
+// Cache lines: where a buffer's first whole line begins (for a buffer of
+// at least one line more than it needs), and a line written at once.
+inline constexpr std::size_t kCacheLine = 64;
+
+template <class T>
+T* first_whole_line(T* buffer) {
+  static_assert(kCacheLine % sizeof(T) == 0);
+  const std::size_t past = reinterpret_cast<std::uintptr_t>(buffer) % kCacheLine / sizeof(T);
+  return buffer + (past == 0 ? 0 : kCacheLine / sizeof(T) - past);
+}
+
+// Copies the line at `from` to the line at `to`: with SSE2 past the caches,
+// so that the line is not read in first; finish_lines() orders such copies
+// before what follows.
+inline void write_line(void* to, const void* from) {
+#if defined(__SSE2__)
+  for (unsigned i = 0; i < 4; ++i) {
+    _mm_stream_si128(static_cast<__m128i*>(to) + i, _mm_load_si128(static_cast<const __m128i*>(from) + i));
+  }
+#else
+  std::memcpy(to, from, kCacheLine);
+#endif
+}
+
+inline void finish_lines() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
 // From this many indices on, a shuffle goes through shuffle_in_blocks.
 inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 
@@ -294,13 +324,28 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
   }
   RankTree<std::uint32_t> counts(sizes);
   const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
-  const std::unique_ptr<Entry[]> entries(new Entry[n]);
+  // The regions begin at whole cache lines. Each block's ranks gather in a
+  // line of `lines` (a few KB, so it stays in cache), and a full one goes to
+  // its region in one write, where a hundred regions and more written a few
+  // bytes at a time would have each of their lines read in first.
+  constexpr std::size_t kLine = kCacheLine / sizeof(Entry);
+  const std::unique_ptr<Entry[]> entry_buffer(new Entry[n + kLine]);
+  const std::unique_ptr<Entry[]> line_buffer(new Entry[(blocks + 1) * kLine]);
+  Entry* const entries = first_whole_line(entry_buffer.get());
+  Entry* const lines = first_whole_line(line_buffer.get());
   for (std::size_t t = 0; t < n; ++t) {
     auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
     const std::size_t b = counts.take(rank);
     block_of[t] = static_cast<std::uint16_t>(b);
-    entries[next[b]++] = static_cast<Entry>(rank - 1);
+    const std::size_t at = next[b]++;
+    lines[b * kLine + at % kLine] = static_cast<Entry>(rank - 1);
+    if (at % kLine == kLine - 1) write_line(entries + (at + 1 - kLine), lines + b * kLine);
   }
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t partial = next[b] % kLine;
+    std::copy_n(lines + b * kLine, partial, entries + (next[b] - partial));
+  }
+  finish_lines();
 
   for (std::size_t b = 0; b < blocks; ++b) {
     const std::size_t first = b * kBlock;

@@ -152,23 +152,28 @@ TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
 
 TEST(shuffle_values, LongRunsDrawLikeRemainingIndices) {
   // Around the threshold of the blockwise pass and across several blocks,
-  // through the generator's shortcut and through the plain interface.
+  // through the generator's shortcut and through the plain interface, with
+  // values of 32 bits and of 16 (which the blockwise pass keeps narrower).
   constexpr std::size_t kLong = internal::kLongShuffle;
-  const auto value = [](std::size_t i) { return static_cast<std::uint32_t>(i * 2654435761u); };
-  for (const std::size_t n : {kLong - 1, kLong, kLong + 1, 2 * kLong - 1, 3 * kLong + 7}) {
-    for (const std::uint32_t seed : {1u, 2u}) {
-      DefaultRandom fast_random(seed), slow_random(seed);
-      CountingSource virtual_random(seed);
-      std::vector<std::uint32_t> fast, through_virtual, slow;
-      internal::shuffle_values(n, fast_random, value, [&](std::uint32_t v) { fast.push_back(v); });
-      internal::shuffle_values(n, virtual_random, value, [&](std::uint32_t v) { through_virtual.push_back(v); });
-      internal::RemainingIndices<> remaining(n);
-      for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
-      ASSERT_EQ(fast, slow) << n;
-      ASSERT_EQ(through_virtual, slow) << n;
-      ASSERT_EQ(virtual_random.draws, n);
+  const auto check = [&](auto value) {
+    using Value = decltype(value(std::size_t{0}));
+    for (const std::size_t n : {kLong - 1, kLong, kLong + 1, 2 * kLong - 1, 3 * kLong + 7}) {
+      for (const std::uint32_t seed : {1u, 2u}) {
+        DefaultRandom fast_random(seed), slow_random(seed);
+        CountingSource virtual_random(seed);
+        std::vector<Value> fast, through_virtual, slow;
+        internal::shuffle_values(n, fast_random, value, [&](Value v) { fast.push_back(v); });
+        internal::shuffle_values(n, virtual_random, value, [&](Value v) { through_virtual.push_back(v); });
+        internal::RemainingIndices<> remaining(n);
+        for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
+        ASSERT_EQ(fast, slow) << n;
+        ASSERT_EQ(through_virtual, slow) << n;
+        ASSERT_EQ(virtual_random.draws, n);
+      }
     }
-  }
+  };
+  check([](std::size_t i) { return static_cast<std::uint32_t>(i * 2654435761u); });
+  check([](std::size_t i) { return static_cast<char16_t>(i * 2654435761u >> 16); });
 }
 
 TEST(shuffle_indices, RefusesWordsTooLongToIndex) {
