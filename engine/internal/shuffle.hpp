@@ -291,23 +291,9 @@ inline void finish_lines() {
 // From this many indices on, a shuffle goes through shuffle_in_blocks.
 inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 
-// Calls emit(value(i)) for the indices i = 0 .. n-1 in the order
-// shuffle_values gives them, in three passes that each stay in cache rather
-// than one cache miss per draw. `value` returns at most 64 bits (an index, a
-// character); it is called block by block before the first emit.
-//  1. The indices fall into blocks of 2^16. Draw by draw, the rank among
-//     all remaining indices becomes a block and a rank within it, from the
-//     blocks' counts alone (a few KB). Every index is drawn once, so a block
-//     gets as many draws as it has indices: each block's ranks go into a
-//     region of their own, in draw order, and each draw notes its block.
-//  2. Block by block, the ranks become the values of the indices they take
-//     from that block's bits.
-//  3. Draw t emits the next value of its block's region.
-// A region entry holds a rank less one (below 2^16) or a value, so it takes
-// 4 bytes per index while it runs for values of up to 16 bits, 6 for up to
-// 32 and 10 for more; requires 1 <= n <= UINT32_MAX.
-template <class Source, class Value, class Emit>
-void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
+// shuffle_in_blocks below, noting each draw's block as a `BlockNumber`.
+template <class BlockNumber, class Source, class Value, class Emit>
+void shuffle_in_blocks_noting(std::size_t n, Source& random, Value& value, Emit& emit) {
   using Result = decltype(value(std::size_t{0}));
   using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t,
                                    std::conditional_t<(sizeof(Result) > 2), std::uint32_t, std::uint16_t>>;
@@ -323,7 +309,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
     next[b] = b * kBlock;
   }
   RankTree<std::uint32_t> counts(sizes);
-  const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
+  const std::unique_ptr<BlockNumber[]> block_of(new BlockNumber[n]);
   // The regions begin at whole cache lines. Each block's ranks gather in a
   // line of `lines` (a few KB, so it stays in cache), and a full one goes to
   // its region in one write, where a hundred regions and more written a few
@@ -336,7 +322,7 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
   for (std::size_t t = 0; t < n; ++t) {
     auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
     const std::size_t b = counts.take(rank);
-    block_of[t] = static_cast<std::uint16_t>(b);
+    block_of[t] = static_cast<BlockNumber>(b);
     const std::size_t at = next[b]++;
     lines[b * kLine + at % kLine] = static_cast<Entry>(rank - 1);
     if (at % kLine == kLine - 1) write_line(entries + (at + 1 - kLine), lines + b * kLine);
@@ -357,6 +343,31 @@ void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit
   }
 
   for (std::size_t t = 0; t < n; ++t) emit(static_cast<Result>(entries[next[block_of[t]]++]));
+}
+
+// Calls emit(value(i)) for the indices i = 0 .. n-1 in the order
+// shuffle_values gives them, in three passes that each stay in cache rather
+// than one cache miss per draw. `value` returns at most 64 bits (an index, a
+// character); it is called block by block before the first emit.
+//  1. The indices fall into blocks of 2^16. Draw by draw, the rank among
+//     all remaining indices becomes a block and a rank within it, from the
+//     blocks' counts alone (a few KB). Every index is drawn once, so a block
+//     gets as many draws as it has indices: each block's ranks go into a
+//     region of their own, in draw order, and each draw notes its block.
+//  2. Block by block, the ranks become the values of the indices they take
+//     from that block's bits.
+//  3. Draw t emits the next value of its block's region.
+// A region entry holds a rank less one (below 2^16) or a value, and a
+// draw's block takes a byte up to 256 blocks (2^24 indices), so the passes
+// take 3 bytes per index for values of up to 16 bits, 5 for up to 32 and 9
+// for more (one more past 2^24 indices); requires 1 <= n <= UINT32_MAX.
+template <class Source, class Value, class Emit>
+void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
+  if (n <= (kLongShuffle << 8)) {
+    shuffle_in_blocks_noting<std::uint8_t>(n, random, value, emit);
+  } else {
+    shuffle_in_blocks_noting<std::uint16_t>(n, random, value, emit);
+  }
 }
 
 // shuffle_values for more than 64 indices; kept out of line so that the

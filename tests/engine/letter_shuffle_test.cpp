@@ -161,13 +161,18 @@ TEST(shuffle_values, LongRunsDrawLikeRemainingIndices) {
       for (const std::uint32_t seed : {1u, 2u}) {
         DefaultRandom fast_random(seed), slow_random(seed);
         CountingSource virtual_random(seed);
-        std::vector<Value> fast, through_virtual, slow;
+        std::vector<Value> fast, through_virtual, wide_blocks, slow;
         internal::shuffle_values(n, fast_random, value, [&](Value v) { fast.push_back(v); });
         internal::shuffle_values(n, virtual_random, value, [&](Value v) { through_virtual.push_back(v); });
+        // The blockwise pass as it runs past 256 blocks, on fewer.
+        DefaultRandom wide_random(seed);
+        const auto keep = [&](Value v) { wide_blocks.push_back(v); };
+        internal::shuffle_in_blocks_noting<std::uint16_t>(n, wide_random, value, keep);
         internal::RemainingIndices<> remaining(n);
         for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
         ASSERT_EQ(fast, slow) << n;
         ASSERT_EQ(through_virtual, slow) << n;
+        ASSERT_EQ(wide_blocks, slow) << n;
         ASSERT_EQ(virtual_random.draws, n);
       }
     }
