@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -74,7 +73,7 @@ inline constexpr Lane kLaneBias = static_cast<Lane>(Lane{1} << (8 * sizeof(Lane)
 // SSE2 by one mask of the comparisons, whose lanes above the key are the
 // top ones; with GCC or Clang elsewhere through their vector types, a
 // quarter of the node at a time; a plain loop otherwise.
-//   lanes {0, 3, 5, total 5 ...} (biased), key 3: lowers 5 and the rest, gives 1.
+//   lanes {0, 3, 5, then the total 5} (biased), key 3: gives 1, lanes {0, 3, 4, 4}
 #if defined(__SSE2__)
 template <class Lane>
 unsigned lower_lanes_above(Lane* lanes, Lane key) {
@@ -150,8 +149,8 @@ unsigned lower_lanes_above(Lane* lanes, Lane key) {
 // the last hold the node's total, which is never below the k sought. The
 // child holding the k-th remaining element is the last lane below k; taking
 // the element lowers the lanes above k - 1, which are those after that
-// child. With 16-bit
-// lanes a node has 32 children and a total of at most 2^16.
+// child. With 16-bit lanes a node has 32 children and a total of at most
+// 2^16.
 template <class Lane>
 class RankTree {
   static constexpr unsigned kFan = internal::kFan<Lane>;

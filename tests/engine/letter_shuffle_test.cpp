@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <random>
 
@@ -126,6 +127,29 @@ TEST(verwurschteln, DrawsLikeTheTextbookVersion) {
       ASSERT_EQ(slow_random.draws, n);
     }
   }
+}
+
+TEST(lower_lanes_above, LowersTheLanesAboveTheKeyAndGivesTheChild) {
+  // The example of its contract, for both widths, with counts past the
+  // signed range of the lanes too.
+  const auto check = [](auto lane, std::uint32_t large) {
+    using Lane = decltype(lane);
+    constexpr unsigned kFan = internal::kFan<Lane>;
+    std::array<Lane, kFan> node{}, expected{};
+    const std::array<std::uint32_t, 3> front{0, 3, 5};
+    for (unsigned j = 0; j < kFan; ++j) {
+      const std::uint32_t count = j < 3 ? front[j] : 5;
+      node[j] = static_cast<Lane>(count ^ internal::kLaneBias<Lane>);
+      expected[j] = static_cast<Lane>((count - (count > 3)) ^ internal::kLaneBias<Lane>);
+    }
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), Lane{3}), 1u);
+    EXPECT_EQ(node, expected);
+    for (unsigned j = 0; j < kFan; ++j) node[j] = static_cast<Lane>((j < 2 ? j * large : 2 * large) ^ internal::kLaneBias<Lane>);
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), static_cast<Lane>(large)), 1u);  // a lane of 2 * large lies above
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), static_cast<Lane>(2 * large - 1)), kFan - 1);
+  };
+  check(std::uint16_t{}, 40000u / 2 + 7000u);
+  check(std::uint32_t{}, 0xC0000000u / 2 + 1000u);
 }
 
 TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
