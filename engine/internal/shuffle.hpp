@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +10,10 @@
 #include <memory>
 #include <type_traits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/error.hpp"
 #include "engine/random_source.hpp"
@@ -59,74 +62,95 @@ inline unsigned select_bit(std::uint64_t bits, unsigned k) {
 template <class Lane>
 inline constexpr unsigned kFan = 64 / sizeof(Lane);
 
+// Lanes are kept biased by half their range (the top bit flipped), so that
+// a signed comparison orders them as the unsigned values they stand for:
+// the one comparison SSE2 has for 16 and 32 bits.
 template <class Lane>
-constexpr std::array<Lane, kFan<Lane>> lane_numbers() {
-  std::array<Lane, kFan<Lane>> numbers{};
-  for (unsigned j = 0; j < kFan<Lane>; ++j) numbers[j] = static_cast<Lane>(j);
-  return numbers;
+inline constexpr Lane kLaneBias = static_cast<Lane>(Lane{1} << (8 * sizeof(Lane) - 1));
+
+// Lowers by one each lane of a node that stands for more than `key` and
+// returns the last lane that does not (the child holding the key): with
+// SSE2 by one mask of the comparisons, whose lanes above the key are the
+// top ones; with GCC or Clang elsewhere through their vector types, a
+// quarter of the node at a time; a plain loop otherwise.
+//   lanes {0, 3, 5, then the total 5} (biased), key 3: gives 1, lanes {0, 3, 4, 4}
+#if defined(__SSE2__)
+template <class Lane>
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
+  const auto biased_key = key ^ kLaneBias<Lane>;
+  __m128i v[4], above[4];
+  const __m128i keys = sizeof(Lane) == 2 ? _mm_set1_epi16(static_cast<short>(biased_key))
+                                         : _mm_set1_epi32(static_cast<int>(biased_key));
+  for (unsigned i = 0; i < 4; ++i) {
+    v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes) + i);
+    above[i] = sizeof(Lane) == 2 ? _mm_cmpgt_epi16(v[i], keys) : _mm_cmpgt_epi32(v[i], keys);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes) + i,
+                     sizeof(Lane) == 2 ? _mm_add_epi16(v[i], above[i]) : _mm_add_epi32(v[i], above[i]));
+  }
+  std::uint64_t mask;  // bit j: lane j above the key; bit kFan stands for the lane past the node
+  if constexpr (sizeof(Lane) == 2) {
+    mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(above[0], above[1]))) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(above[2], above[3])))) << 16;
+  } else {
+    mask = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_packs_epi16(_mm_packs_epi32(above[0], above[1]), _mm_packs_epi32(above[2], above[3]))));
+  }
+  return static_cast<unsigned>(std::countr_zero(mask | std::uint64_t{1} << kFan<Lane>)) - 1;
 }
-
-// How many lanes of a node hold at most `key`, and lowering the lanes after
-// a child by one: with GCC or Clang through their vector types, a quarter
-// of the node at a time; plain loops elsewhere.
-#if defined(__GNUC__)
+#elif defined(__GNUC__)
 template <class Lane>
-struct LaneVectorOf;
+struct SignedLanesOf;
 template <>
-struct LaneVectorOf<std::uint16_t> {
-  using type = std::uint16_t __attribute__((vector_size(16)));
+struct SignedLanesOf<std::uint16_t> {
+  using type = std::int16_t __attribute__((vector_size(16)));
 };
 template <>
-struct LaneVectorOf<std::uint32_t> {
-  using type = std::uint32_t __attribute__((vector_size(16)));
+struct SignedLanesOf<std::uint32_t> {
+  using type = std::int32_t __attribute__((vector_size(16)));
 };
 
 template <class Lane>
-unsigned lanes_up_to(const Lane* lanes, Lane key) {
-  using Vector = typename LaneVectorOf<Lane>::type;
-  Vector v[4];
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
+  using Signed = std::make_signed_t<Lane>;
+  using Vector = typename SignedLanesOf<Lane>::type;
+  const auto biased_key = static_cast<Signed>(key ^ kLaneBias<Lane>);
+  Vector v[4], above[4];
   std::memcpy(v, lanes, sizeof v);
-  // Each comparison gives -1 per lane; the four sums (0 .. 4 per lane) are
-  // then added up across the lanes of two 64-bit words.
-  const Vector counts = -reinterpret_cast<Vector>((v[0] <= key) + (v[1] <= key) + (v[2] <= key) + (v[3] <= key));
+  for (unsigned i = 0; i < 4; ++i) {
+    above[i] = reinterpret_cast<Vector>(v[i] > biased_key);  // -1 above the key
+    v[i] += above[i];
+  }
+  std::memcpy(lanes, v, sizeof v);
+  // The four sums (0 .. 4 per lane) added up across the lanes of two
+  // 64-bit words.
+  const Vector counts = -(above[0] + above[1] + above[2] + above[3]);
   std::uint64_t halves[2];
   std::memcpy(halves, &counts, sizeof halves);
   constexpr unsigned kBits = 8 * sizeof(Lane);
   constexpr std::uint64_t kOnes = ~std::uint64_t{0} / ((std::uint64_t{1} << kBits) - 1);
-  return static_cast<unsigned>(((halves[0] + halves[1]) * kOnes) >> (64 - kBits));
-}
-
-template <class Lane>
-void lower_lanes_after(Lane* lanes, unsigned child) {
-  using Vector = typename LaneVectorOf<Lane>::type;
-  static constexpr std::array<Lane, kFan<Lane>> kNumbers = lane_numbers<Lane>();
-  Vector v[4], numbers[4];
-  std::memcpy(v, lanes, sizeof v);
-  std::memcpy(numbers, kNumbers.data(), sizeof numbers);
-  for (unsigned i = 0; i < 4; ++i) v[i] += reinterpret_cast<Vector>(numbers[i] > static_cast<Lane>(child));  // -1 after
-  std::memcpy(lanes, v, sizeof v);
+  return kFan<Lane> - 1 - static_cast<unsigned>(((halves[0] + halves[1]) * kOnes) >> (64 - kBits));
 }
 #else
 template <class Lane>
-unsigned lanes_up_to(const Lane* lanes, Lane key) {
+unsigned lower_lanes_above(Lane* lanes, Lane key) {
   unsigned count = 0;
-  for (unsigned j = 0; j < kFan<Lane>; ++j) count += lanes[j] <= key;
-  return count;
-}
-
-template <class Lane>
-void lower_lanes_after(Lane* lanes, unsigned child) {
-  for (unsigned j = 0; j < kFan<Lane>; ++j) lanes[j] = static_cast<Lane>(lanes[j] - (j > child));
+  for (unsigned j = 0; j < kFan<Lane>; ++j) {
+    const bool above = static_cast<Lane>(lanes[j] ^ kLaneBias<Lane>) > key;
+    lanes[j] = static_cast<Lane>(lanes[j] - above);
+    count += above;
+  }
+  return kFan<Lane> - 1 - count;
 }
 #endif
 
 // The remaining elements of consecutive groups, counted in a tree of
-// 64-byte nodes: lane j of a node holds how many remain in its children
-// before child j (so lane 0 is 0), and the lanes of children past the last
-// hold the node's total, which is never below the k sought. The child
-// holding the k-th remaining element is the number of lanes below k, less
-// one; taking the element lowers the lanes after that child. With 16-bit
-// lanes a node has 32 children and a total of at most 2^16.
+// 64-byte nodes: lane j of a node holds (biased) how many remain in its
+// children before child j (so lane 0 is 0), and the lanes of children past
+// the last hold the node's total, which is never below the k sought. The
+// child holding the k-th remaining element is the last lane below k; taking
+// the element lowers the lanes above k - 1, which are those after that
+// child. With 16-bit lanes a node has 32 children and a total of at most
+// 2^16.
 template <class Lane>
 class RankTree {
   static constexpr unsigned kFan = internal::kFan<Lane>;
@@ -143,7 +167,7 @@ class RankTree {
       for (std::size_t i = 0; i < nodes; ++i) {
         std::uint32_t sum = 0;
         for (std::size_t j = kFan * i; j < kFan * (i + 1); ++j) {
-          lanes[j] = static_cast<Lane>(sum);
+          lanes[j] = static_cast<Lane>(sum ^ kLaneBias<Lane>);
           if (j < below.size()) sum += below[j];
         }
         below[i] = sum;
@@ -160,18 +184,31 @@ class RankTree {
   // k becomes its rank among the group's remaining elements (1-based).
   // Requires 1 <= k <= the number remaining.
   std::size_t take(std::uint32_t& k) {
+    // The usual depths unrolled: a shuffle's trees have one level or two.
+    switch (starts_.size()) {
+      case 1:
+        return take_through<1>(k);
+      case 2:
+        return take_through<2>(k);
+      default:
+        return take_through(k, starts_.size());
+    }
+  }
+
+ private:
+  template <std::size_t kLevels = 0>
+  std::size_t take_through(std::uint32_t& k, std::size_t levels = kLevels) {
+    Lane* const all = lanes_.data();
     std::size_t node = 0;
-    for (const std::size_t start : starts_) {
-      Lane* lanes = lanes_.data() + start + kFan * node;
-      const unsigned child = lanes_up_to(lanes, static_cast<Lane>(k - 1)) - 1;
-      k -= lanes[child];
-      lower_lanes_after(lanes, child);
+    for (std::size_t level = 0; level < (kLevels ? kLevels : levels); ++level) {
+      Lane* lanes = all + starts_[level] + kFan * node;
+      const unsigned child = lower_lanes_above(lanes, static_cast<Lane>(k - 1));
+      k -= static_cast<Lane>(lanes[child] ^ kLaneBias<Lane>);
       node = kFan * node + child;
     }
     return node;
   }
 
- private:
   std::vector<Lane> lanes_;          // all levels, the root first
   std::vector<std::size_t> starts_;  // where each level begins in lanes_
 };
@@ -220,8 +257,92 @@ std::size_t draw_index(Source& random, std::size_t n) {
   }
 }
 
+// Cache lines: where a buffer's first whole line begins (for a buffer of
+// at least one line more than it needs), and a line written at once.
+inline constexpr std::size_t kCacheLine = 64;
+
+template <class T>
+T* first_whole_line(T* buffer) {
+  static_assert(kCacheLine % sizeof(T) == 0);
+  const std::size_t past = reinterpret_cast<std::uintptr_t>(buffer) % kCacheLine / sizeof(T);
+  return buffer + (past == 0 ? 0 : kCacheLine / sizeof(T) - past);
+}
+
+// Copies the line at `from` to the line at `to`: with SSE2 past the caches,
+// so that the line is not read in first; finish_lines() orders such copies
+// before what follows.
+inline void write_line(void* to, const void* from) {
+#if defined(__SSE2__)
+  for (unsigned i = 0; i < 4; ++i) {
+    _mm_stream_si128(static_cast<__m128i*>(to) + i, _mm_load_si128(static_cast<const __m128i*>(from) + i));
+  }
+#else
+  std::memcpy(to, from, kCacheLine);
+#endif
+}
+
+inline void finish_lines() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
 // From this many indices on, a shuffle goes through shuffle_in_blocks.
 inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
+
+// shuffle_in_blocks below, noting each draw's block as a `BlockNumber`.
+template <class BlockNumber, class Source, class Value, class Emit>
+void shuffle_in_blocks_noting(std::size_t n, Source& random, Value& value, Emit& emit) {
+  using Result = decltype(value(std::size_t{0}));
+  using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t,
+                                   std::conditional_t<(sizeof(Result) > 2), std::uint32_t, std::uint16_t>>;
+  static_assert(sizeof(Result) <= sizeof(std::uint64_t));
+  constexpr std::size_t kBlock = kLongShuffle;  // so at most 2^16 blocks
+  const std::size_t blocks = (n + kBlock - 1) / kBlock;
+  const auto block_size = [&](std::size_t b) { return std::min(kBlock, n - b * kBlock); };
+
+  std::vector<std::uint32_t> sizes(blocks);
+  std::vector<std::size_t> next(blocks);  // the next entry of each block's region
+  for (std::size_t b = 0; b < blocks; ++b) {
+    sizes[b] = static_cast<std::uint32_t>(block_size(b));
+    next[b] = b * kBlock;
+  }
+  RankTree<std::uint32_t> counts(sizes);
+  const std::unique_ptr<BlockNumber[]> block_of(new BlockNumber[n]);
+  // The regions begin at whole cache lines. Each block's ranks gather in a
+  // line of `lines` (a few KB, so it stays in cache), and a full one goes to
+  // its region in one write, where a hundred regions and more written a few
+  // bytes at a time would have each of their lines read in first.
+  constexpr std::size_t kLine = kCacheLine / sizeof(Entry);
+  const std::unique_ptr<Entry[]> entry_buffer(new Entry[n + kLine]);
+  const std::unique_ptr<Entry[]> line_buffer(new Entry[(blocks + 1) * kLine]);
+  Entry* const entries = first_whole_line(entry_buffer.get());
+  Entry* const lines = first_whole_line(line_buffer.get());
+  for (std::size_t t = 0; t < n; ++t) {
+    auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
+    const std::size_t b = counts.take(rank);
+    block_of[t] = static_cast<BlockNumber>(b);
+    const std::size_t at = next[b]++;
+    lines[b * kLine + at % kLine] = static_cast<Entry>(rank - 1);
+    if (at % kLine == kLine - 1) write_line(entries + (at + 1 - kLine), lines + b * kLine);
+  }
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t partial = next[b] % kLine;
+    std::copy_n(lines + b * kLine, partial, entries + (next[b] - partial));
+  }
+  finish_lines();
+
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::size_t first = b * kBlock;
+    RemainingIndices<std::uint16_t> remaining(block_size(b));
+    for (std::size_t i = first; i < next[b]; ++i) {
+      entries[i] = static_cast<Entry>(value(first + remaining.take(std::size_t{entries[i]} + 1)));
+    }
+    next[b] = first;
+  }
+
+  for (std::size_t t = 0; t < n; ++t) emit(static_cast<Result>(entries[next[block_of[t]]++]));
+}
 
 // Calls emit(value(i)) for the indices i = 0 .. n-1 in the order
 // shuffle_values gives them, in three passes that each stay in cache rather
@@ -235,43 +356,17 @@ inline constexpr std::size_t kLongShuffle = std::size_t{1} << 16;
 //  2. Block by block, the ranks become the values of the indices they take
 //     from that block's bits.
 //  3. Draw t emits the next value of its block's region.
-// Takes 6 bytes per index while it runs (10 for values of more than 32
-// bits); requires 1 <= n <= UINT32_MAX.
+// A region entry holds a rank less one (below 2^16) or a value, and a
+// draw's block takes a byte up to 256 blocks (2^24 indices), so the passes
+// take 3 bytes per index for values of up to 16 bits, 5 for up to 32 and 9
+// for more (one more past 2^24 indices); requires 1 <= n <= UINT32_MAX.
 template <class Source, class Value, class Emit>
 void shuffle_in_blocks(std::size_t n, Source& random, Value&& value, Emit&& emit) {
-  using Result = decltype(value(std::size_t{0}));
-  using Entry = std::conditional_t<(sizeof(Result) > 4), std::uint64_t, std::uint32_t>;
-  static_assert(sizeof(Result) <= sizeof(std::uint64_t));
-  constexpr std::size_t kBlock = kLongShuffle;  // so at most 2^16 blocks
-  const std::size_t blocks = (n + kBlock - 1) / kBlock;
-  const auto block_size = [&](std::size_t b) { return std::min(kBlock, n - b * kBlock); };
-
-  std::vector<std::uint32_t> sizes(blocks);
-  std::vector<std::size_t> next(blocks);  // the next entry of each block's region
-  for (std::size_t b = 0; b < blocks; ++b) {
-    sizes[b] = static_cast<std::uint32_t>(block_size(b));
-    next[b] = b * kBlock;
+  if (n <= (kLongShuffle << 8)) {
+    shuffle_in_blocks_noting<std::uint8_t>(n, random, value, emit);
+  } else {
+    shuffle_in_blocks_noting<std::uint16_t>(n, random, value, emit);
   }
-  RankTree<std::uint32_t> counts(sizes);
-  const std::unique_ptr<std::uint16_t[]> block_of(new std::uint16_t[n]);
-  const std::unique_ptr<Entry[]> entries(new Entry[n]);
-  for (std::size_t t = 0; t < n; ++t) {
-    auto rank = static_cast<std::uint32_t>(draw_index(random, n - t));
-    const std::size_t b = counts.take(rank);
-    block_of[t] = static_cast<std::uint16_t>(b);
-    entries[next[b]++] = rank;
-  }
-
-  for (std::size_t b = 0; b < blocks; ++b) {
-    const std::size_t first = b * kBlock;
-    RemainingIndices<std::uint16_t> remaining(block_size(b));
-    for (std::size_t i = first; i < next[b]; ++i) {
-      entries[i] = static_cast<Entry>(value(first + remaining.take(static_cast<std::size_t>(entries[i]))));
-    }
-    next[b] = first;
-  }
-
-  for (std::size_t t = 0; t < n; ++t) emit(static_cast<Result>(entries[next[block_of[t]]++]));
 }
 
 // shuffle_values for more than 64 indices; kept out of line so that the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <random>
 
@@ -128,6 +129,29 @@ TEST(verwurschteln, DrawsLikeTheTextbookVersion) {
   }
 }
 
+TEST(lower_lanes_above, LowersTheLanesAboveTheKeyAndGivesTheChild) {
+  // The example of its contract, for both widths, with counts past the
+  // signed range of the lanes too.
+  const auto check = [](auto lane, std::uint32_t large) {
+    using Lane = decltype(lane);
+    constexpr unsigned kFan = internal::kFan<Lane>;
+    std::array<Lane, kFan> node{}, expected{};
+    const std::array<std::uint32_t, 3> front{0, 3, 5};
+    for (unsigned j = 0; j < kFan; ++j) {
+      const std::uint32_t count = j < 3 ? front[j] : 5;
+      node[j] = static_cast<Lane>(count ^ internal::kLaneBias<Lane>);
+      expected[j] = static_cast<Lane>((count - (count > 3)) ^ internal::kLaneBias<Lane>);
+    }
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), Lane{3}), 1u);
+    EXPECT_EQ(node, expected);
+    for (unsigned j = 0; j < kFan; ++j) node[j] = static_cast<Lane>((j < 2 ? j * large : 2 * large) ^ internal::kLaneBias<Lane>);
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), static_cast<Lane>(large)), 1u);  // a lane of 2 * large lies above
+    EXPECT_EQ(internal::lower_lanes_above(node.data(), static_cast<Lane>(2 * large - 1)), kFan - 1);
+  };
+  check(std::uint16_t{}, 40000u / 2 + 7000u);
+  check(std::uint32_t{}, 0xC0000000u / 2 + 1000u);
+}
+
 TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
   // Sizes across the levels of the rank tree over the words: one word, one
   // node, two and three levels.
@@ -152,23 +176,33 @@ TEST(RemainingIndices, TakesTheKthRemainingLikeAPlainList) {
 
 TEST(shuffle_values, LongRunsDrawLikeRemainingIndices) {
   // Around the threshold of the blockwise pass and across several blocks,
-  // through the generator's shortcut and through the plain interface.
+  // through the generator's shortcut and through the plain interface, with
+  // values of 32 bits and of 16 (which the blockwise pass keeps narrower).
   constexpr std::size_t kLong = internal::kLongShuffle;
-  const auto value = [](std::size_t i) { return static_cast<std::uint32_t>(i * 2654435761u); };
-  for (const std::size_t n : {kLong - 1, kLong, kLong + 1, 2 * kLong - 1, 3 * kLong + 7}) {
-    for (const std::uint32_t seed : {1u, 2u}) {
-      DefaultRandom fast_random(seed), slow_random(seed);
-      CountingSource virtual_random(seed);
-      std::vector<std::uint32_t> fast, through_virtual, slow;
-      internal::shuffle_values(n, fast_random, value, [&](std::uint32_t v) { fast.push_back(v); });
-      internal::shuffle_values(n, virtual_random, value, [&](std::uint32_t v) { through_virtual.push_back(v); });
-      internal::RemainingIndices<> remaining(n);
-      for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
-      ASSERT_EQ(fast, slow) << n;
-      ASSERT_EQ(through_virtual, slow) << n;
-      ASSERT_EQ(virtual_random.draws, n);
+  const auto check = [&](auto value) {
+    using Value = decltype(value(std::size_t{0}));
+    for (const std::size_t n : {kLong - 1, kLong, kLong + 1, 2 * kLong - 1, 3 * kLong + 7}) {
+      for (const std::uint32_t seed : {1u, 2u}) {
+        DefaultRandom fast_random(seed), slow_random(seed);
+        CountingSource virtual_random(seed);
+        std::vector<Value> fast, through_virtual, wide_blocks, slow;
+        internal::shuffle_values(n, fast_random, value, [&](Value v) { fast.push_back(v); });
+        internal::shuffle_values(n, virtual_random, value, [&](Value v) { through_virtual.push_back(v); });
+        // The blockwise pass as it runs past 256 blocks, on fewer.
+        DefaultRandom wide_random(seed);
+        const auto keep = [&](Value v) { wide_blocks.push_back(v); };
+        internal::shuffle_in_blocks_noting<std::uint16_t>(n, wide_random, value, keep);
+        internal::RemainingIndices<> remaining(n);
+        for (std::size_t m = n; m > 0; --m) slow.push_back(value(remaining.take(slow_random.next_index(m))));
+        ASSERT_EQ(fast, slow) << n;
+        ASSERT_EQ(through_virtual, slow) << n;
+        ASSERT_EQ(wide_blocks, slow) << n;
+        ASSERT_EQ(virtual_random.draws, n);
+      }
     }
-  }
+  };
+  check([](std::size_t i) { return static_cast<std::uint32_t>(i * 2654435761u); });
+  check([](std::size_t i) { return static_cast<char16_t>(i * 2654435761u >> 16); });
 }
 
 TEST(shuffle_indices, RefusesWordsTooLongToIndex) {
