@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/internal/careful.hpp"
+#include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
@@ -82,38 +83,7 @@ std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::siz
 
 namespace {
 
-// Words as the options want them: a kept word or one too short is written as
-// it is; an eligible one takes the rate's draw (below rate 1) and its
-// shuffle's, then is written as it was when the rate left it, rotated when
-// always_change finds its shuffle left it unchanged.
-template <class Source>
-class OptionWords {
- public:
-  OptionWords(Source& random, const ScrambleOptions& options) : random_(random), shuffler_(random), rule_(options) {}
-
-  // As WordShuffler::append_word; callers reserve room for the word first.
-  void append_word(std::u16string_view word, bool simple, Output& out) {
-    bounds_.clear();
-    if (rule_.kept(word) || !rule_.eligible(rule_.characters(word, simple, bounds_))) {
-      out.put(word);
-      return;
-    }
-    const bool scrambled = rule_.draw_scrambled(random_);
-    char16_t* const start = out.cursor();  // the room is reserved: the word's units stay here
-    shuffler_.append_word(word, simple, out);
-    if (!scrambled) {
-      std::copy(word.begin(), word.end(), start);
-    } else if (rule_.always_change() && std::equal(word.begin(), word.end(), start)) {
-      internal::rotate_inner(start, word.size(), bounds_);
-    }
-  }
-
- private:
-  Source& random_;
-  internal::WordShuffler<Source> shuffler_;
-  internal::WordRule rule_;
-  std::vector<std::uint32_t> bounds_;
-};
+using internal::OptionWords;
 
 // The scan over the pieces. What crosses a cut: whether anything was written
 // yet, whether the last token was an opening mark or a line break, and an
