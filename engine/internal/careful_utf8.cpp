@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -14,6 +15,10 @@
 #include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/record.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The same scan as CarefulScanner (careful.hpp), over code points of UTF-8.
 // A character below U+10000 is one UTF-16 unit and is looked up in the same
@@ -38,7 +43,7 @@ struct CodePoint {
 };
 
 // The code point of valid UTF-8 that starts at p[i].
-inline CodePoint decode_at(const std::uint8_t* p, std::size_t i) {
+[[gnu::always_inline]] inline CodePoint decode_at(const std::uint8_t* p, std::size_t i) {
   const std::uint8_t lead = p[i];
   if (lead < 0x80) return {lead, 1};
   if (lead < 0xE0) return {static_cast<char32_t>(((lead & 0x1F) << 6) | (p[i + 1] & 0x3F)), 2};
@@ -101,24 +106,35 @@ struct Word {
 
 // A token: bytes [start, end), its characters' entries or-ed, whether white
 // space that marks may join stands right before it, and (when none of its
-// characters has several units) its words.
+// characters has several units) its words, unless it has more than
+// kTokenWords of them.
 struct Token {
   std::size_t start, end;
   std::uint8_t bits;
   bool after_blank;
-  const std::vector<Word>& words;
+  const std::vector<Word>* words;  // null when there were too many
 };
+constexpr std::size_t kTokenWords = 64;
 
-// Calls handler.token(Token) for each token of `text` in order; white space
-// between tokens is skipped.
+// Whether white space that marks may join ends text[0, i).
+bool blank_before(const UnitTable& table, const std::uint8_t* p, std::size_t i) {
+  if (i == 0) return false;
+  std::size_t j = i - 1;
+  while ((p[j] & 0xC0) == 0x80) --j;
+  return (entry_of(table, decode_at(p, j).value) & kCarefulClassBits) == kCarefulBlank;
+}
+
+// Calls handler.token(Token) for each token of `text` from byte `i` (where
+// a token or white space starts) that starts before byte `until`, in order;
+// white space between tokens is skipped. Returns where it stopped: the
+// start of the first token from `until` on, or the end of the text.
 template <class Handler>
-void scan_tokens(std::string_view text, Handler& handler) {
+std::size_t scan_tokens(std::string_view text, std::size_t i, std::size_t until, Handler& handler) {
   const UnitTable& table = careful_unit_table();
   const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
   std::vector<Word>& words = handler.words;
-  bool after_blank = false;
-  std::size_t i = 0;
+  bool after_blank = blank_before(table, p, i);
   while (i < n) {
     const CodePoint c = decode_at(p, i);
     const std::uint8_t cls = entry_of(table, c.value) & kCarefulClassBits;
@@ -127,11 +143,21 @@ void scan_tokens(std::string_view text, Handler& handler) {
       i += c.length;
       continue;
     }
+    if (i >= until) break;
     const std::size_t start = i;
     std::uint8_t bits = 0, previous = 0;  // previous: the entry of the code point before
     char32_t previous_value = 0;
     std::size_t run_first = 0, run = 0;  // the open word: where it starts, its letters so far
+    bool all_words = true;
     words.clear();
+    const auto end_word = [&] {
+      if (words.size() == kTokenWords) {
+        all_words = false;
+      } else {
+        words.push_back({run_first, i, run});
+      }
+      run = 0;
+    };
     while (i < n) {
       // ASCII letters, the most of prose, in a loop of their own.
       if (p[i] < 0x80 && table[p[i]] == kCarefulLetter) {
@@ -152,10 +178,7 @@ void scan_tokens(std::string_view text, Handler& handler) {
         previous = e;
         continue;
       }
-      if (run != 0) {
-        words.push_back({run_first, i, run});
-        run = 0;
-      }
+      if (run != 0) end_word();
       if ((e & kCarefulClassBits) >= kCarefulBlank) {
         // White space ends the token unless a prepended mark before it joins it.
         if ((e & kCarefulClassBits) == kCarefulBreak || (previous & kCarefulClassBits) != kCarefulComplex ||
@@ -169,35 +192,257 @@ void scan_tokens(std::string_view text, Handler& handler) {
       previous_value = d.value;
       i += d.length;
     }
-    if (run != 0) words.push_back({run_first, i, run});
-    handler.token(Token{start, i, bits, after_blank, words});
+    if (run != 0) end_word();
+    handler.token(Token{start, i, bits, after_blank, all_words ? &words : nullptr});
     after_blank = false;
   }
+  return i;
+}
+
+// Calls f(Word) for the words of a token of single-unit characters.
+template <class F>
+void for_each_word(const UnitTable& table, const std::uint8_t* p, std::size_t start, std::size_t end, F&& f) {
+  std::size_t run_first = 0, run = 0;
+  for (std::size_t i = start; i < end;) {
+    const CodePoint c = decode_at(p, i);
+    if ((entry_of(table, c.value) & kCarefulClassBits) == kCarefulLetter) {
+      if (run == 0) run_first = i;
+      ++run;
+    } else if (run != 0) {
+      f(Word{run_first, i, run});
+      run = 0;
+    }
+    i += c.length;
+  }
+  if (run != 0) f(Word{run_first, end, run});
+}
+
+// Of 64 bytes: bit j of `letters` set where byte j is an ASCII letter, of
+// `spaces` where it is U+0020, of `high` where it is 0x80 or above, of
+// `continuations` where it continues a character, of `low` where it is
+// below 0x20 (a control, white space or not), of `hints` where it is '@' or
+// ':', of `ws` where it is 'w' or 'W'.
+struct ByteMasks {
+  std::uint64_t letters = 0, spaces = 0, high = 0, continuations = 0, low = 0, hints = 0, ws = 0;
+};
+ByteMasks byte_masks(const std::uint8_t* p) {
+  ByteMasks masks;
+#if defined(__SSE2__)
+  // first <= x <= last, unsigned, per byte
+  const auto in_range = [](__m128i x, std::uint8_t first, std::uint8_t last) {
+    const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first)));
+    return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), _mm_setzero_si128());
+  };
+  const auto bits = [](__m128i v) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))}; };
+  const auto is = [](__m128i x, char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+  for (unsigned j = 0; j < 64; j += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+    const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // 'A'..'Z' to 'a'..'z'
+    masks.letters |= bits(in_range(folded, 'a', 'z')) << j;
+    masks.spaces |= bits(is(x, ' ')) << j;
+    masks.high |= bits(x) << j;
+    masks.continuations |= bits(in_range(x, 0x80, 0xBF)) << j;
+    masks.low |= bits(in_range(x, 0x00, 0x1F)) << j;
+    masks.hints |= bits(_mm_or_si128(is(x, '@'), is(x, ':'))) << j;
+    masks.ws |= bits(is(folded, 'w')) << j;
+  }
+#else
+  for (unsigned j = 0; j < 64; ++j) {
+    const std::uint8_t b = p[j];
+    const auto folded = static_cast<std::uint8_t>(b | 0x20);
+    masks.letters |= std::uint64_t{folded >= 'a' && folded <= 'z'} << j;
+    masks.spaces |= std::uint64_t{b == ' '} << j;
+    masks.high |= std::uint64_t{b >= 0x80} << j;
+    masks.continuations |= std::uint64_t{(b & 0xC0) == 0x80} << j;
+    masks.low |= std::uint64_t{b < 0x20} << j;
+    masks.hints |= std::uint64_t{b == '@' || b == ':'} << j;
+    masks.ws |= std::uint64_t{folded == 'w'} << j;
+  }
+#endif
+  return masks;
+}
+
+// Finds the words of `text` 64 bytes at a time and hands each one to
+// handler.add(Word) as it is found, then calls handler.commit() when its
+// token ends. A block where a token may be an address ('@', ':', "www") or
+// holds a character of several units or of a spaceless script goes, from
+// the start of the token open at its beginning to the end of the token at
+// its end, to handler.exact(from, until), which scans tokens one by one as
+// scan_tokens does and returns where it stopped; the words added since the
+// last commit are dropped first by handler.discard(). So does the end of the
+// text. add() returns false when it holds no more words of one token: the
+// block then goes the exact way too.
+template <class Handler>
+void scan_blocks(std::string_view text, Handler& handler) {
+  const UnitTable& table = careful_unit_table();
+  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t base = 0;
+  std::size_t token_start = 0;  // where the token open at `base` starts: its words are not committed
+  std::size_t open_first = 0, open_characters = 0;  // the word open at `base`, if open_characters > 0
+  unsigned carry = 0;                               // bytes at `base` that continue a character begun before
+  std::uint8_t carry_class = kCarefulOther;         // ... and its class
+  std::uint64_t ws_before = 0;                      // the 'w' bits of the block before
+  // token_start may fall inside white space of several bytes that the
+  // block before ended in: the token starts after it.
+  const auto exact = [&](std::size_t until) {
+    handler.discard();
+    while (token_start < n && (p[token_start] & 0xC0) == 0x80) ++token_start;
+    return handler.exact(token_start, until);
+  };
+  const auto exactly = [&](std::size_t until) {
+    open_characters = 0;
+    carry = 0;
+    ws_before = 0;
+    base = token_start = exact(until);
+  };
+  while (n - base >= 64) {
+    const ByteMasks masks = byte_masks(p + base);
+    std::uint64_t letters = masks.letters, separators = masks.spaces;
+    const std::uint64_t ws = masks.ws;
+    const std::uint64_t three_ws = ws & ((ws << 1) | (ws_before >> 63)) & ((ws << 2) | (ws_before >> 62));
+    bool special = (masks.hints | three_ws) != 0;
+    if (carry != 0) {
+      const std::uint64_t carried = (std::uint64_t{1} << carry) - 1;
+      if (carry_class == kCarefulLetter) letters |= carried;
+      if (carry_class >= kCarefulBlank) separators |= carried;
+    }
+    unsigned next_carry = 0;
+    std::uint8_t next_class = kCarefulOther;
+    for (std::uint64_t others = (masks.high & ~masks.continuations) | masks.low; others != 0 && !special;
+         others &= others - 1) {
+      const auto j = static_cast<unsigned>(std::countr_zero(others));
+      const std::uint8_t b = p[base + j];
+      if (b < 0x80) {
+        separators |= std::uint64_t{(table[b] & kCarefulClassBits) >= kCarefulBlank} << j;
+        continue;
+      }
+      const CodePoint c = decode_at(p, base + j);
+      const std::uint8_t e = entry_of(table, c.value);
+      special = (e & kCarefulComplexBit) != 0;
+      const std::uint8_t cls = e & kCarefulClassBits;
+      const std::uint64_t span = ((std::uint64_t{1} << c.length) - 1) << j;
+      if (cls == kCarefulLetter) letters |= span;
+      if (cls >= kCarefulBlank) separators |= span;
+      if (j + c.length > 64) {
+        next_carry = static_cast<unsigned>(j + c.length - 64);
+        next_class = cls;
+      }
+    }
+    if (special) {
+      exactly(base + 64);
+      continue;
+    }
+    carry = next_carry;
+    carry_class = next_class;
+    ws_before = ws;
+    // A word's characters are its bytes less those that continue a character.
+    const std::uint64_t continuations = masks.continuations & letters;
+    const auto characters = [&](std::uint64_t span, unsigned bytes) -> std::size_t {
+      const std::uint64_t c = continuations & span;
+      return bytes - (c != 0 ? count_bits(c) : 0);
+    };
+    // Commits when a token ends in `ends`, white space not yet passed.
+    const auto end_token = [&](std::uint64_t ends) {
+      handler.commit();
+      token_start = base + 64 - static_cast<unsigned>(std::countl_zero(ends));
+    };
+    std::uint64_t x = letters;
+    if (open_characters != 0) {
+      const auto run_end = static_cast<unsigned>(std::countr_one(letters));
+      if (run_end == 64) {
+        open_characters += characters(~std::uint64_t{0}, 64);
+        base += 64;
+        continue;
+      }
+      const std::uint64_t span = (std::uint64_t{1} << run_end) - 1;
+      if (!handler.add(Word{open_first, base + run_end, open_characters + characters(span, run_end)})) {
+        exactly(base + 64);
+        continue;
+      }
+      open_characters = 0;
+      x &= ~span;
+    }
+    std::uint64_t ahead = separators;  // white space not yet passed
+    bool open = false, full = false;
+    while (x != 0) {
+      const auto s = static_cast<unsigned>(std::countr_zero(x));
+      const std::uint64_t before = ahead & ((std::uint64_t{1} << s) - 1);
+      if (before != 0) {
+        end_token(before);
+        ahead &= ~before;
+      }
+      const unsigned length = static_cast<unsigned>(std::countr_one(x >> s));
+      if (s + length == 64) {
+        open_first = base + s;
+        open_characters = characters(~std::uint64_t{0} << s, length);
+        open = true;
+        break;
+      }
+      const std::uint64_t span = ((std::uint64_t{1} << length) - 1) << s;
+      if (!handler.add(Word{base + s, base + s + length, characters(span, length)})) {
+        full = true;
+        break;
+      }
+      x &= ~span;
+    }
+    if (full) {
+      exactly(base + 64);
+      continue;
+    }
+    if (!open && ahead != 0) end_token(ahead);
+    base += 64;
+  }
+  exact(n);
 }
 
 // Whether a token of single-unit characters is worth the address check: it
 // holds '@' or ':', or starts with "www." (any case) after its punctuation.
-bool may_be_address(const UnitTable& table, std::string_view token, std::uint8_t bits) {
+inline bool may_be_address(const UnitTable& table, std::string_view token, std::uint8_t bits) {
   if (bits & kCarefulAddressHint) return true;
   const auto* p = reinterpret_cast<const std::uint8_t*>(token.data());
+  const auto www = [&](std::size_t i) {
+    if (token.size() - i < 4 || p[i + 3] != '.') return false;
+    for (std::size_t k = i; k < i + 3; ++k) {
+      if ((p[k] | 0x20) != 'w') return false;  // no byte of a longer character gives 'w'
+    }
+    return true;
+  };
+  if (p[0] < 0x80 && !(table[p[0]] & kCarefulPunctuation)) return www(0);  // the most tokens
   std::size_t i = 0;
   while (i < token.size()) {
     const CodePoint c = decode_at(p, i);
     if (!(entry_of(table, c.value) & kCarefulPunctuation)) break;
     i += c.length;
   }
-  if (token.size() - i < 4 || p[i + 3] != '.') return false;
-  for (std::size_t k = i; k < i + 3; ++k) {
-    if ((p[k] | 0x20) != 'w') return false;  // no byte of a longer character gives 'w'
-  }
-  return true;
+  return www(i);
 }
 
 // The draws of words: by the options' rule, a kept word taking none.
 class CountHandler {
  public:
   explicit CountHandler(std::string_view text, const ScrambleOptions& options)
-      : text_(text), rule_(options), check_kept_(!options.keep.empty()), sink_(rule_) {}
+      : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())), rule_(options),
+        check_kept_(!options.keep.empty()), rate_draw_(rule_.rate_draws() ? 1 : 0), sink_(rule_) {}
+
+  // The words of an open token count once it ends.
+  bool add(const Word& word) {
+    if (check_kept_ && kept(word)) return true;
+    pending_ += rule_.eligible(word.characters) ? word.characters - 2 + rate_draw_ : 0;
+    return true;
+  }
+  void commit() {
+    sink_.draws += pending_;
+    pending_ = 0;
+  }
+  void discard() { pending_ = 0; }
+
+  void word(const Word& word) {
+    if (!rule_.eligible(word.characters) || (check_kept_ && kept(word))) return;
+    sink_.draws += word.characters - 2 + rate_draw_;
+  }
+
+  std::size_t exact(std::size_t from, std::size_t until) { return scan_tokens(text_, from, until, *this); }
 
   void token(const Token& token) {
     const std::string_view bytes = text_.substr(token.start, token.end - token.start);
@@ -213,10 +458,10 @@ class CountHandler {
       decode(bytes, units_);
       if (is_address_token(units_)) return;
     }
-    const std::size_t rate_draw = rule_.rate_draws() ? 1 : 0;
-    for (const Word& word : token.words) {
-      if (!rule_.eligible(word.characters) || (check_kept_ && kept(word))) continue;
-      sink_.draws += word.characters - 2 + rate_draw;
+    if (token.words) {
+      for (const Word& w : *token.words) word(w);
+    } else {
+      for_each_word(table_, p_, token.start, token.end, [&](const Word& w) { word(w); });
     }
   }
 
@@ -242,16 +487,19 @@ class CountHandler {
   }
 
   std::string_view text_;
+  const std::uint8_t* p_;
   const UnitTable& table_ = careful_unit_table();
   WordRule rule_;
   bool check_kept_;
+  std::size_t rate_draw_;
+  std::size_t pending_ = 0;  // the draws of the words of the open token
   Sink sink_;
   CarefulScanner<Sink> scanner_;
   std::u16string units_, word_units_;
 };
 
-// Writes the scrambled text: everything copied as it is (in runs, as late as
-// possible), each word's letters shuffled in place. `kDefault`: the default
+// Writes the scrambled text: everything copied as it is first, then each
+// word's letters shuffled in place. `kDefault`: the default
 // options, where every word of four or more letters is shuffled.
 template <class Source, bool kDefault>
 class WriteHandler {
@@ -260,7 +508,11 @@ class WriteHandler {
 
   WriteHandler(std::string_view text, Source& random, const ScrambleOptions& options, char* to)
       : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())), to_(to), random_(random),
-        rule_(options), check_kept_(!options.keep.empty()), sink_(make_words(random, options)) {}
+        rule_(options), check_kept_(!options.keep.empty()), sink_(make_words(random, options)) {
+    std::memcpy(to, text.data(), text.size());
+  }
+
+  std::size_t exact(std::size_t from, std::size_t until) { return scan_tokens(text_, from, until, *this); }
 
   void token(const Token& token) {
     const std::string_view bytes = text_.substr(token.start, token.end - token.start);
@@ -273,33 +525,36 @@ class WriteHandler {
       decode(bytes, units_);
       if (is_address_token(units_)) return;
     }
-    for (const Word& word : token.words) put_word(word);
+    if (token.words) {
+      for (const Word& w : *token.words) word(w);
+    } else {
+      for_each_word(table_, p_, token.start, token.end, [&](const Word& w) { word(w); });
+    }
   }
 
-  // Copies what is left; returns the end of the output.
-  char* finish() {
-    copy_to(text_.size());
-    return to_ + text_.size();
+  char* end() const { return to_ + text_.size(); }
+
+  // The words of an open token are written once it ends.
+  bool add(const Word& word) {
+    if (pending_count_ == kPending) return false;
+    pending_[pending_count_++] = word;
+    return true;
   }
+  void commit() {
+    for (std::size_t k = 0; k < pending_count_; ++k) this->word(pending_[k]);
+    pending_count_ = 0;
+  }
+  void discard() { pending_count_ = 0; }
 
   std::vector<Word> words;
 
- private:
-  // Copies the text up to byte `end` where nothing was written yet.
-  void copy_to(std::size_t end) {
-    if (end > done_) std::memcpy(to_ + done_, p_ + done_, end - done_);
-    done_ = end;
-  }
-
-  void put_word(const Word& word) {
+  void word(const Word& word) {
     if constexpr (kDefault) {
       if (word.characters < 4) return;
-      copy_to(word.first);
       shuffle(word, to_ + word.first);
     } else {
       if (!rule_.eligible(word.characters) || (check_kept_ && kept(word))) return;
       const bool scrambled = rule_.draw_scrambled(random_);
-      copy_to(word.first);
       char* const start = to_ + word.first;
       shuffle(word, start);
       const std::size_t size = word.end - word.first;
@@ -316,9 +571,9 @@ class WriteHandler {
         std::rotate(start + first_end, start + second_end, start + last_start);
       }
     }
-    done_ = word.end;
   }
 
+ private:
   // Writes the word's first letter, its inner letters shuffled as
   // WordShuffler does (one draw per inner letter), and its last letter.
   void shuffle(const Word& word, char* to) {
@@ -334,7 +589,9 @@ class WriteHandler {
     // Each inner letter's bytes (one to three) packed with their count in
     // the top byte; written three bytes at a time, the cursor moving by the
     // count: no branch on it, which would go wrong at every umlaut. The
-    // last letter, written after, covers what was written too many.
+    // last letter, written after, and the two bytes after the word, written
+    // again, cover what was written too many; at the end of the text the
+    // letters go byte by byte.
     const auto length = [](std::uint8_t lead) { return std::size_t{1} + (lead >= 0xC0) + (lead >= 0xE0); };
     const std::size_t first_end = length(p[0]);
     std::size_t last_start = size - 1;
@@ -352,13 +609,21 @@ class WriteHandler {
     }
     std::memcpy(to, p, first_end);
     char* cursor = to + first_end;
-    shuffle_values(count, random_, [&](std::size_t i) { return packed_[i]; }, [&](std::uint32_t c) {
-      cursor[0] = static_cast<char>(c & 0xFF);
-      cursor[1] = static_cast<char>((c >> 8) & 0xFF);
-      cursor[2] = static_cast<char>((c >> 16) & 0xFF);
-      cursor += c >> 24;
-    });
-    std::memcpy(to + last_start, p + last_start, size - last_start);
+    const auto value = [&](std::size_t i) { return packed_[i]; };
+    if (word.end + 2 <= text_.size()) {
+      shuffle_values(count, random_, value, [&](std::uint32_t c) {
+        cursor[0] = static_cast<char>(c & 0xFF);
+        cursor[1] = static_cast<char>((c >> 8) & 0xFF);
+        cursor[2] = static_cast<char>((c >> 16) & 0xFF);
+        cursor += c >> 24;
+      });
+      std::memcpy(to + last_start, p + last_start, size - last_start + 2);
+    } else {
+      shuffle_values(count, random_, value, [&](std::uint32_t c) {
+        for (std::uint32_t k = 0; k < c >> 24; ++k) *cursor++ = static_cast<char>((c >> (8 * k)) & 0xFF);
+      });
+      std::memcpy(to + last_start, p + last_start, size - last_start);
+    }
   }
 
   bool kept(const Word& word) {
@@ -379,9 +644,7 @@ class WriteHandler {
       if (token.after_blank) scanner_.start_after_blank();
       scanner_.push(units_, true, sink_);
     }
-    copy_to(token.start);
     encode(scrambled_, to_ + token.start);
-    done_ = token.end;
   }
 
   static Words make_words(Source& random, const ScrambleOptions& options) {
@@ -405,7 +668,6 @@ class WriteHandler {
   std::string_view text_;
   const std::uint8_t* p_;
   char* to_;
-  std::size_t done_ = 0;  // bytes of the output written so far
   Source& random_;
   const UnitTable& table_ = careful_unit_table();
   WordRule rule_;
@@ -414,6 +676,9 @@ class WriteHandler {
   CarefulScanner<Sink> scanner_;
   std::u16string units_, scrambled_;
   std::vector<std::uint32_t> packed_;
+  static constexpr std::size_t kPending = 64;
+  Word pending_[kPending];
+  std::size_t pending_count_ = 0;
 };
 
 bool careful_default(const ScrambleOptions& options) {
@@ -425,8 +690,8 @@ bool careful_default(const ScrambleOptions& options) {
 template <class Source, bool kDefault>
 char* write(std::string_view text, Source& random, const ScrambleOptions& options, char* to) {
   WriteHandler<Source, kDefault> handler(text, random, options, to);
-  scan_tokens(text, handler);
-  return handler.finish();
+  scan_blocks(text, handler);
+  return handler.end();
 }
 
 }  // namespace
@@ -442,7 +707,7 @@ template char* careful_scramble_utf8<RecordRandom>(std::string_view, RecordRando
 
 std::size_t careful_count_draws_utf8(std::string_view text, const ScrambleOptions& options) {
   CountHandler handler(text, options);
-  scan_tokens(text, handler);
+  scan_blocks(text, handler);
   return handler.draws();
 }
 

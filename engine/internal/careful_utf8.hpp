@@ -15,8 +15,8 @@
 
 namespace textquirl::internal {
 
-// Writes to `to` (room for text.size() bytes: the careful scramble never
-// changes the length) the careful scramble of `text`, valid UTF-8 with LF
+// Writes to `to` (room for text.size() bytes, apart from `text`: the careful
+// scramble never changes the length) the careful scramble of `text`, valid UTF-8 with LF
 // line breaks and no CR in it, drawing from `random` exactly as
 // scramble(text decoded with each LF as CR LF, random, options) does with
 // options.mode careful (the mode itself is not looked at), its result

@@ -88,7 +88,7 @@ TEST(Utf8Road, CarefulAgreesWithTheUtf16Road) {
   std::mt19937 generator(20261210);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
-    const int length = static_cast<int>(generator() % 48);
+    const int length = static_cast<int>(generator() % 160);
     for (int k = 0; k < length; ++k) {  // mostly letters, so that words of every length come up
       text += generator() % 3 != 0 ? letters[generator() % letters.size()] : others[generator() % others.size()];
     }
