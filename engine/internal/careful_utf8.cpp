@@ -271,7 +271,10 @@ ByteMasks byte_masks(const std::uint8_t* p) {
 // scan_tokens does and returns where it stopped; the words added since the
 // last commit are dropped first by handler.discard(). So does the end of the
 // text. add() returns false when it holds no more words of one token: the
-// block then goes the exact way too.
+// block then goes the exact way too. Words of fewer than four letters, which
+// no options scramble or count, are not handed out.
+constexpr std::size_t kShortest = 4;  // the shortest word that options may let move (min_length >= 4)
+
 template <class Handler>
 void scan_blocks(std::string_view text, Handler& handler) {
   const UnitTable& table = careful_unit_table();
@@ -356,7 +359,8 @@ void scan_blocks(std::string_view text, Handler& handler) {
         continue;
       }
       const std::uint64_t span = (std::uint64_t{1} << run_end) - 1;
-      if (!handler.add(Word{open_first, base + run_end, open_characters + characters(span, run_end)})) {
+      const std::size_t letters_in_word = open_characters + characters(span, run_end);
+      if (letters_in_word >= kShortest && !handler.add(Word{open_first, base + run_end, letters_in_word})) {
         exactly(base + 64);
         continue;
       }
@@ -380,11 +384,13 @@ void scan_blocks(std::string_view text, Handler& handler) {
         break;
       }
       const std::uint64_t span = ((std::uint64_t{1} << length) - 1) << s;
-      if (!handler.add(Word{base + s, base + s + length, characters(span, length)})) {
+      x &= ~span;
+      if (length < kShortest) continue;
+      const std::size_t letters_in_word = characters(span, length);
+      if (letters_in_word >= kShortest && !handler.add(Word{base + s, base + s + length, letters_in_word})) {
         full = true;
         break;
       }
-      x &= ~span;
     }
     if (full) {
       exactly(base + 64);
@@ -608,7 +614,7 @@ class WriteHandler {
       packed_[count++] = packed;
       i += l;
     }
-    std::memcpy(to, p, first_end);
+    for (std::size_t i = 0; i < first_end; ++i) to[i] = static_cast<char>(p[i]);  // short: no memcpy call
     char* cursor = to + first_end;
     const auto value = [&](std::size_t i) { return packed_[i]; };
     if (word.end + 2 <= text_.size()) {
@@ -618,12 +624,12 @@ class WriteHandler {
         cursor[2] = static_cast<char>((c >> 16) & 0xFF);
         cursor += c >> 24;
       });
-      std::memcpy(to + last_start, p + last_start, size - last_start + 2);
+      for (std::size_t i = last_start; i < size + 2; ++i) to[i] = static_cast<char>(p[i]);
     } else {
       shuffle_values(count, random_, value, [&](std::uint32_t c) {
         for (std::uint32_t k = 0; k < c >> 24; ++k) *cursor++ = static_cast<char>((c >> (8 * k)) & 0xFF);
       });
-      std::memcpy(to + last_start, p + last_start, size - last_start);
+      for (std::size_t i = last_start; i < size; ++i) to[i] = static_cast<char>(p[i]);
     }
   }
 
