@@ -424,39 +424,25 @@ inline bool may_be_address(const UnitTable& table, std::string_view token, std::
   return www(i);
 }
 
-// The draws of words: by the options' rule, a kept word taking none.
-class CountHandler {
+// What both ways through the text share: the options' rule, and what the
+// exact scan does with a token. A token with a character of several units
+// goes to Derived::complex_token, an address stays as it is, the words of
+// any other token go to Derived::word.
+template <class Derived>
+class TokenHandler {
  public:
-  explicit CountHandler(std::string_view text, const ScrambleOptions& options)
+  TokenHandler(std::string_view text, const ScrambleOptions& options)
       : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())), rule_(options),
-        check_kept_(!options.keep.empty()), rate_draw_(rule_.rate_draws() ? 1 : 0), sink_(rule_) {}
+        check_kept_(!options.keep.empty()) {}
 
-  // The words of an open token count once it ends.
-  bool add(const Word& word) {
-    if (check_kept_ && kept(word)) return true;
-    pending_ += rule_.eligible(word.characters) ? word.characters - 2 + rate_draw_ : 0;
-    return true;
-  }
-  void commit() {
-    sink_.draws += pending_;
-    pending_ = 0;
-  }
-  void discard() { pending_ = 0; }
-
-  void word(const Word& word) {
-    if (!rule_.eligible(word.characters) || (check_kept_ && kept(word))) return;
-    sink_.draws += word.characters - 2 + rate_draw_;
-  }
-
-  std::size_t exact(std::size_t from, std::size_t until) { return scan_tokens(text_, from, until, *this); }
+  std::size_t exact(std::size_t from, std::size_t until) { return scan_tokens(text_, from, until, self()); }
 
   void token(const Token& token) {
     const std::string_view bytes = text_.substr(token.start, token.end - token.start);
     if (token.bits & kCarefulComplexBit) {
       units_.clear();
       decode(bytes, units_);
-      if (token.after_blank) scanner_.start_after_blank();
-      scanner_.push(units_, true, sink_);
+      self().complex_token(units_, token);
       return;
     }
     if (may_be_address(table_, bytes, token.bits)) {
@@ -465,17 +451,65 @@ class CountHandler {
       if (is_address_token(units_)) return;
     }
     if (token.words) {
-      for (const Word& w : *token.words) word(w);
+      for (const Word& w : *token.words) self().word(w);
     } else {
-      for_each_word(table_, p_, token.start, token.end, [&](const Word& w) { word(w); });
+      for_each_word(table_, p_, token.start, token.end, [&](const Word& w) { self().word(w); });
     }
+  }
+
+  std::vector<Word> words;  // scan_tokens' list of a token's words
+
+ protected:
+  // Whether the options scramble (or count) the word: not kept, long enough.
+  bool eligible(const Word& word) {
+    if (!rule_.eligible(word.characters)) return false;
+    if (!check_kept_) return true;
+    units_.clear();
+    decode(text_.substr(word.first, word.end - word.first), units_);
+    return !rule_.kept(units_);
+  }
+
+  std::string_view text_;
+  const std::uint8_t* p_;
+  const UnitTable& table_ = careful_unit_table();
+  WordRule rule_;
+
+ private:
+  Derived& self() { return static_cast<Derived&>(*this); }
+
+  bool check_kept_;
+  std::u16string units_;
+};
+
+// The draws of the words, by the options' rule.
+class CountHandler : public TokenHandler<CountHandler> {
+ public:
+  CountHandler(std::string_view text, const ScrambleOptions& options)
+      : TokenHandler(text, options), rate_draw_(rule_.rate_draws() ? 1 : 0), sink_(rule_) {}
+
+  // The words of an open token count once it ends.
+  bool add(const Word& word) {
+    pending_ += draws(word);
+    return true;
+  }
+  void commit() {
+    sink_.draws += pending_;
+    pending_ = 0;
+  }
+  void discard() { pending_ = 0; }
+
+  void word(const Word& word) { sink_.draws += draws(word); }
+
+  void complex_token(std::u16string_view units, const Token& token) {
+    if (token.after_blank) scanner_.start_after_blank();
+    scanner_.push(units, true, sink_);
   }
 
   std::size_t draws() const { return sink_.draws; }
 
-  std::vector<Word> words;
-
  private:
+  std::size_t draws(const Word& word) { return eligible(word) ? word.characters - 2 + rate_draw_ : 0; }
+
   struct Sink {
     explicit Sink(const WordRule& rule) : rule(rule) {}
     void put(char16_t) {}
@@ -486,56 +520,28 @@ class CountHandler {
     std::size_t draws = 0;
   };
 
-  bool kept(const Word& word) {
-    word_units_.clear();
-    decode(text_.substr(word.first, word.end - word.first), word_units_);
-    return rule_.kept(word_units_);
-  }
-
-  std::string_view text_;
-  const std::uint8_t* p_;
-  const UnitTable& table_ = careful_unit_table();
-  WordRule rule_;
-  bool check_kept_;
   std::size_t rate_draw_;
   std::size_t pending_ = 0;  // the draws of the words of the open token
   Sink sink_;
   CarefulScanner<Sink> scanner_;
-  std::u16string units_, word_units_;
 };
 
 // Writes the scrambled text: everything copied as it is first, then each
 // word's letters shuffled in place. `kDefault`: the default
 // options, where every word of four or more letters is shuffled.
 template <class Source, bool kDefault>
-class WriteHandler {
+class WriteHandler : public TokenHandler<WriteHandler<Source, kDefault>> {
+  using Base = TokenHandler<WriteHandler<Source, kDefault>>;
+  using Base::p_;
+  using Base::rule_;
+  using Base::text_;
+
  public:
   using Words = std::conditional_t<kDefault, WordShuffler<Source>, OptionWords<Source>>;
 
   WriteHandler(std::string_view text, Source& random, const ScrambleOptions& options, char* to)
-      : text_(text), p_(reinterpret_cast<const std::uint8_t*>(text.data())), to_(to), random_(random),
-        rule_(options), check_kept_(!options.keep.empty()), sink_(make_words(random, options)) {
+      : Base(text, options), to_(to), random_(random), sink_(make_words(random, options)) {
     std::memcpy(to, text.data(), text.size());
-  }
-
-  std::size_t exact(std::size_t from, std::size_t until) { return scan_tokens(text_, from, until, *this); }
-
-  void token(const Token& token) {
-    const std::string_view bytes = text_.substr(token.start, token.end - token.start);
-    if (token.bits & kCarefulComplexBit) {
-      complex_token(bytes, token);
-      return;
-    }
-    if (may_be_address(table_, bytes, token.bits)) {
-      units_.clear();
-      decode(bytes, units_);
-      if (is_address_token(units_)) return;
-    }
-    if (token.words) {
-      for (const Word& w : *token.words) word(w);
-    } else {
-      for_each_word(table_, p_, token.start, token.end, [&](const Word& w) { word(w); });
-    }
   }
 
   char* end() const { return to_ + text_.size(); }
@@ -552,14 +558,12 @@ class WriteHandler {
   }
   void discard() { pending_count_ = 0; }
 
-  std::vector<Word> words;
-
   void word(const Word& word) {
     if constexpr (kDefault) {
       if (word.characters < 4) return;
       shuffle(word, to_ + word.first);
     } else {
-      if (!rule_.eligible(word.characters) || (check_kept_ && kept(word))) return;
+      if (!this->eligible(word)) return;
       const bool scrambled = rule_.draw_scrambled(random_);
       char* const start = to_ + word.first;
       shuffle(word, start);
@@ -577,6 +581,19 @@ class WriteHandler {
         std::rotate(start + first_end, start + second_end, start + last_start);
       }
     }
+  }
+
+  // A token with a character of several units or of a spaceless script,
+  // decoded: scanned as the UTF-16 road scans it, encoded back in place.
+  void complex_token(std::u16string_view units, const Token& token) {
+    scrambled_.clear();
+    {
+      Output output(scrambled_, units.size());
+      sink_.output = &output;
+      if (token.after_blank) scanner_.start_after_blank();
+      scanner_.push(units, true, sink_);
+    }
+    encode(scrambled_, to_ + token.start);
   }
 
  private:
@@ -633,27 +650,7 @@ class WriteHandler {
     }
   }
 
-  bool kept(const Word& word) {
-    units_.clear();
-    decode(text_.substr(word.first, word.end - word.first), units_);
-    return rule_.kept(units_);
-  }
-
-  // A token with a character of several units or of a spaceless script:
-  // decoded, scanned as the UTF-16 road scans it, encoded back in place.
-  void complex_token(std::string_view bytes, const Token& token) {
-    units_.clear();
-    decode(bytes, units_);
-    scrambled_.clear();
-    {
-      Output output(scrambled_, units_.size());
-      sink_.output = &output;
-      if (token.after_blank) scanner_.start_after_blank();
-      scanner_.push(units_, true, sink_);
-    }
-    encode(scrambled_, to_ + token.start);
-  }
-
+ private:
   static Words make_words(Source& random, const ScrambleOptions& options) {
     if constexpr (kDefault) {
       (void)options;
@@ -672,16 +669,11 @@ class WriteHandler {
     Output* output = nullptr;
   };
 
-  std::string_view text_;
-  const std::uint8_t* p_;
   char* to_;
   Source& random_;
-  const UnitTable& table_ = careful_unit_table();
-  WordRule rule_;
-  bool check_kept_;
   Sink sink_;
   CarefulScanner<Sink> scanner_;
-  std::u16string units_, scrambled_;
+  std::u16string scrambled_;
   std::vector<std::uint32_t> packed_;
   static constexpr std::size_t kPending = 64;
   Word pending_[kPending];
