@@ -367,6 +367,28 @@ void scan_blocks(std::string_view text, Handler& handler) {
       open_characters = 0;
       x &= ~span;
     }
+    if constexpr (requires { handler.add_runs(x, continuations); }) {
+      if (handler.takes_runs()) {  // the words of the block at once
+        if (x >> 63) {             // a word goes on into the next block
+          const auto s = 64 - static_cast<unsigned>(std::countl_one(x));
+          open_first = base + s;
+          open_characters = characters(~std::uint64_t{0} << s, 64 - s);
+          x &= (std::uint64_t{1} << s) - 1;
+        }
+        if (separators != 0) {
+          const auto last = 63 - static_cast<unsigned>(std::countl_zero(separators));
+          const std::uint64_t ended = x & ((std::uint64_t{2} << last) - 1);  // all bits when last is 63
+          handler.add_runs(ended, continuations);
+          handler.commit();
+          handler.add_runs(x & ~ended, continuations);
+          token_start = base + last + 1;
+        } else {
+          handler.add_runs(x, continuations);
+        }
+        base += 64;
+        continue;
+      }
+    }
     std::uint64_t ahead = separators;  // white space not yet passed
     bool open = false, full = false;
     while (x != 0) {
@@ -485,7 +507,9 @@ class TokenHandler {
 class CountHandler : public TokenHandler<CountHandler> {
  public:
   CountHandler(std::string_view text, const ScrambleOptions& options)
-      : TokenHandler(text, options), rate_draw_(rule_.rate_draws() ? 1 : 0), sink_(rule_) {}
+      : TokenHandler(text, options), rate_draw_(rule_.rate_draws() ? 1 : 0),
+        min_length_(static_cast<unsigned>(std::min<std::size_t>(options.min_length, 64))),
+        runs_(options.keep.empty() && options.min_length <= kRunsUpTo), sink_(rule_) {}
 
   // The words of an open token count once it ends.
   bool add(const Word& word) {
@@ -499,6 +523,40 @@ class CountHandler : public TokenHandler<CountHandler> {
   void discard() { pending_ = 0; }
 
   void word(const Word& word) { sink_.draws += draws(word); }
+
+  // Whether add_runs may take the words of a block: no word to keep, and
+  // min_length small enough for the bit operations below.
+  bool takes_runs() const { return runs_; }
+
+  // Adds the draws of the words in `letters` (bits of 64 bytes, each run
+  // of them one whole word; `continuations` marks the bytes that continue
+  // a character). Words with a letter of several bytes one by one; the
+  // others at once: a word of min_length or more letters is a run that
+  // holds min_length bits in a row.
+  void add_runs(std::uint64_t letters, std::uint64_t continuations) {
+    for (std::uint64_t c = continuations & letters; c != 0; c &= letters) {
+      const auto j = static_cast<unsigned>(std::countr_zero(c));
+      const std::uint64_t gaps = ~letters & ((std::uint64_t{1} << j) - 1);
+      const unsigned s = gaps != 0 ? 64 - static_cast<unsigned>(std::countl_zero(gaps)) : 0;
+      const unsigned bytes = j - s + static_cast<unsigned>(std::countr_one(letters >> j));
+      const std::uint64_t span = (bytes == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bytes) - 1) << s;
+      const std::size_t characters = bytes - count_bits(continuations & span);
+      pending_ += characters >= min_length_ ? characters - 2 + rate_draw_ : 0;
+      letters &= ~span;
+    }
+    std::uint64_t window = 0, covered = 0;  // window bit k: min_length letters in a row from k
+    if (min_length_ == 4) {                  // the default, unrolled
+      window = letters & (letters >> 1) & (letters >> 2) & (letters >> 3);
+      covered = window | (window << 1) | (window << 2) | (window << 3);
+    } else {
+      window = letters;
+      for (unsigned i = 1; i < min_length_; ++i) window &= letters >> i;
+      covered = window;
+      for (unsigned i = 1; i < min_length_; ++i) covered |= window << i;
+    }
+    const std::size_t words = count_bits(window & ~(letters << 1));
+    pending_ += count_bits(covered) + words * rate_draw_ - 2 * words;
+  }
 
   void complex_token(std::u16string_view units, const Token& token) {
     if (token.after_blank) scanner_.start_after_blank();
@@ -520,7 +578,10 @@ class CountHandler : public TokenHandler<CountHandler> {
     std::size_t draws = 0;
   };
 
+  static constexpr std::size_t kRunsUpTo = 8;  // the longest min_length add_runs takes
   std::size_t rate_draw_;
+  unsigned min_length_;
+  bool runs_;
   std::size_t pending_ = 0;  // the draws of the words of the open token
   Sink sink_;
   CarefulScanner<Sink> scanner_;
