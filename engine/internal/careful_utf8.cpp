@@ -30,6 +30,12 @@
 // shuffled as whole UTF-8 characters (same draws, same order), and any other
 // token decoded alone and given to the UTF-16 scan. An LF stands for the
 // CR LF of the UTF-16 road: both end tokens, and neither lets marks join.
+//
+// Most of a text goes 64 bytes at a time (scan_blocks): byte masks give the
+// letters and the white space, a look-up is needed only for bytes of 0x80
+// and above and for controls, and the words are the runs of letter bits.
+// Only around what may be an address or holds a character of several units
+// are tokens scanned one by one (scan_tokens).
 
 namespace textquirl::internal {
 namespace {
