@@ -65,19 +65,22 @@ struct CodePoint {
 // U+FFFF, that of a surrogate.
 inline std::uint8_t entry_of(const UnitTable& table, char32_t c) { return c < 0x10000 ? table[c] : kComplexEntry; }
 
-// Appends the UTF-16 units of valid UTF-8 `bytes` to `units`.
+// Replaces `units` with the UTF-16 units of valid UTF-8 `bytes`.
 void decode(std::string_view bytes, std::u16string& units) {
+  units.resize(bytes.size());  // never fewer bytes than units
   const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  char16_t* to = units.data();
   for (std::size_t i = 0; i < bytes.size();) {
     const CodePoint c = decode_at(p, i);
     if (c.value < 0x10000) {
-      units.push_back(static_cast<char16_t>(c.value));
+      *to++ = static_cast<char16_t>(c.value);
     } else {
-      units.push_back(static_cast<char16_t>(0xD800 + ((c.value - 0x10000) >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + ((c.value - 0x10000) & 0x3FF)));
+      *to++ = static_cast<char16_t>(0xD800 + ((c.value - 0x10000) >> 10));
+      *to++ = static_cast<char16_t>(0xDC00 + ((c.value - 0x10000) & 0x3FF));
     }
     i += c.length;
   }
+  units.resize(static_cast<std::size_t>(to - units.data()));
 }
 
 // Writes well-formed `units` as UTF-8; returns the end.
@@ -226,10 +229,11 @@ void for_each_word(const UnitTable& table, const std::uint8_t* p, std::size_t st
 // Of 64 bytes: bit j of `letters` set where byte j is an ASCII letter, of
 // `spaces` where it is U+0020, of `high` where it is 0x80 or above, of
 // `continuations` where it continues a character, of `low` where it is
-// below 0x20 (a control, white space or not), of `hints` where it is '@' or
-// ':', of `ws` where it is 'w' or 'W'.
+// below 0x20 (a control, white space or not), of `ats` where it is '@', of
+// `colons` where it is ':', of `slashes` where it is '/', of `ws` where it
+// is 'w' or 'W'.
 struct ByteMasks {
-  std::uint64_t letters = 0, spaces = 0, high = 0, continuations = 0, low = 0, hints = 0, ws = 0;
+  std::uint64_t letters = 0, spaces = 0, high = 0, continuations = 0, low = 0, ats = 0, colons = 0, slashes = 0, ws = 0;
 };
 ByteMasks byte_masks(const std::uint8_t* p) {
   ByteMasks masks;
@@ -249,7 +253,9 @@ ByteMasks byte_masks(const std::uint8_t* p) {
     masks.high |= bits(x) << j;
     masks.continuations |= bits(in_range(x, 0x80, 0xBF)) << j;
     masks.low |= bits(in_range(x, 0x00, 0x1F)) << j;
-    masks.hints |= bits(_mm_or_si128(is(x, '@'), is(x, ':'))) << j;
+    masks.ats |= bits(is(x, '@')) << j;
+    masks.colons |= bits(is(x, ':')) << j;
+    masks.slashes |= bits(is(x, '/')) << j;
     masks.ws |= bits(is(folded, 'w')) << j;
   }
 #else
@@ -261,7 +267,9 @@ ByteMasks byte_masks(const std::uint8_t* p) {
     masks.high |= std::uint64_t{b >= 0x80} << j;
     masks.continuations |= std::uint64_t{(b & 0xC0) == 0x80} << j;
     masks.low |= std::uint64_t{b < 0x20} << j;
-    masks.hints |= std::uint64_t{b == '@' || b == ':'} << j;
+    masks.ats |= std::uint64_t{b == '@'} << j;
+    masks.colons |= std::uint64_t{b == ':'} << j;
+    masks.slashes |= std::uint64_t{b == '/'} << j;
     masks.ws |= std::uint64_t{folded == 'w'} << j;
   }
 #endif
@@ -270,7 +278,7 @@ ByteMasks byte_masks(const std::uint8_t* p) {
 
 // Finds the words of `text` 64 bytes at a time and hands each one to
 // handler.add(Word) as it is found, then calls handler.commit() when its
-// token ends. A block where a token may be an address ('@', ':', "www") or
+// token ends. A block where a token may be an address ('@', ":/", "www") or
 // holds a character of several units or of a spaceless script goes, from
 // the start of the token open at its beginning to the end of the token at
 // its end, to handler.exact(from, until), which scans tokens one by one as
@@ -310,7 +318,9 @@ void scan_blocks(std::string_view text, Handler& handler) {
     std::uint64_t letters = masks.letters, separators = masks.spaces;
     const std::uint64_t ws = masks.ws;
     const std::uint64_t three_ws = ws & ((ws << 1) | (ws_before >> 63)) & ((ws << 2) | (ws_before >> 62));
-    bool special = (masks.hints | three_ws) != 0;
+    // "://" needs a ':' before a '/' (or before the next block, unseen).
+    const std::uint64_t colon_slash = masks.colons & ((masks.slashes >> 1) | (std::uint64_t{1} << 63));
+    bool special = (masks.ats | colon_slash | three_ws) != 0;
     if (carry != 0) {
       const std::uint64_t carried = (std::uint64_t{1} << carry) - 1;
       if (carry_class == kCarefulLetter) letters |= carried;
@@ -431,9 +441,12 @@ void scan_blocks(std::string_view text, Handler& handler) {
 }
 
 // Whether a token of single-unit characters is worth the address check: it
-// holds '@' or ':', or starts with "www." (any case) after its punctuation.
+// holds '@' or "://", or starts with "www." (any case) after its punctuation.
 inline bool may_be_address(const UnitTable& table, std::string_view token, std::uint8_t bits) {
-  if (bits & kCarefulAddressHint) return true;
+  if ((bits & kCarefulAddressHint) &&
+      (token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos)) {
+    return true;
+  }
   const auto* p = reinterpret_cast<const std::uint8_t*>(token.data());
   const auto www = [&](std::size_t i) {
     if (token.size() - i < 4 || p[i + 3] != '.') return false;
@@ -468,13 +481,11 @@ class TokenHandler {
   void token(const Token& token) {
     const std::string_view bytes = text_.substr(token.start, token.end - token.start);
     if (token.bits & kCarefulComplexBit) {
-      units_.clear();
       decode(bytes, units_);
       self().complex_token(units_, token);
       return;
     }
     if (may_be_address(table_, bytes, token.bits)) {
-      units_.clear();
       decode(bytes, units_);
       if (is_address_token(units_)) return;
     }
@@ -492,7 +503,6 @@ class TokenHandler {
   bool eligible(const Word& word) {
     if (!rule_.eligible(word.characters)) return false;
     if (!check_kept_) return true;
-    units_.clear();
     decode(text_.substr(word.first, word.end - word.first), units_);
     return !rule_.kept(units_);
   }
