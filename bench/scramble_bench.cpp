@@ -1,8 +1,10 @@
 // Throughput of the scramble engine on prose (classic and careful, and the
-// count of draws in both modes), on one huge word, and on punctuation-heavy
-// and combining-mark text.
+// count of draws in both modes; careful mode also straight on UTF-8), on one
+// huge word, and on punctuation-heavy and combining-mark text.
 #include <benchmark/benchmark.h>
 
+#include "cli/utf8.hpp"
+#include "engine/internal/careful_utf8.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
 #include "german_text.hpp"
@@ -33,6 +35,52 @@ void BM_GermanProseCareful(benchmark::State& state) {
   run(state, text, careful);
 }
 BENCHMARK(BM_GermanProseCareful)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// 2 MB of UTF-8 prose with LF line breaks in careful mode, with the count of
+// its draws that the filter needs ahead: range(0) 0 goes the UTF-16 road
+// (decoded with CR LF, counted, scrambled, encoded back), 1 straight on
+// UTF-8. range(1) 1 gives the prose „“ quotes and a price in euros now and
+// then.
+void BM_CarefulUtf8(benchmark::State& state) {
+  std::u16string prose = textquirl::bench::german_text(std::size_t{2} << 20, u"\n");
+  if (state.range(1) == 1) {
+    std::u16string quoted;
+    bool open = true;
+    std::size_t spaces = 0;
+    for (const char16_t c : prose) {
+      if (c == u'"') {
+        quoted += open ? u'\u201E' : u'\u201C';
+        open = !open;
+      } else if (c == u' ' && ++spaces % 16 == 0) {
+        quoted += u" 20 \u20AC ";
+      } else {
+        quoted += c;
+      }
+    }
+    prose = quoted;
+  }
+  std::string text;
+  textquirl::cli::append_utf8_lf(prose, text);
+  textquirl::ScrambleOptions careful;
+  careful.mode = textquirl::Mode::careful;
+  textquirl::DefaultRandom random;
+  std::string out(text.size(), '\0');
+  for (auto _ : state) {
+    if (state.range(0) == 0) {
+      std::u16string units;
+      textquirl::cli::append_utf16_crlf(text, false, units);
+      benchmark::DoNotOptimize(textquirl::count_draws(units, careful));
+      out.clear();
+      textquirl::cli::append_utf8_lf(textquirl::scramble(units, random, careful), out);
+    } else {
+      benchmark::DoNotOptimize(textquirl::internal::careful_count_draws_utf8(text, careful));
+      textquirl::internal::careful_scramble_utf8(text, random, careful, out.data());
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_CarefulUtf8)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_CountDraws(benchmark::State& state) {
   const std::u16string text = textquirl::bench::german_text(std::size_t{10} << 20);

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/internal/careful.hpp"
+#include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
 #include "engine/internal/units.hpp"
-#include "engine/internal/option_words.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/record.hpp"
 
@@ -257,7 +257,15 @@ std::u16string scramble_record(std::u16string_view text, std::uint32_t seed, con
   validate(options);
   RecordRandom random(seed, key);
   std::u16string out;
-  if (is_classic_default(options)) {
+  if (options.mode == Mode::careful) {
+    ScrambleOptions words = options;
+    words.mode = Mode::classic;
+    if (is_classic_default(words)) {
+      internal::CarefulScrambler<internal::WordShuffler<RecordRandom>>(random).push(text, true, out);
+    } else {
+      internal::CarefulScrambler<OptionWords<RecordRandom>>(random, options).push(text, true, out);
+    }
+  } else if (is_classic_default(options)) {
     PieceScrambler<RecordRandom, internal::WordShuffler<RecordRandom>>(random).push(text, true, out);
   } else {
     PieceScrambler<RecordRandom, OptionWords<RecordRandom>>(random, options).push(text, true, out);

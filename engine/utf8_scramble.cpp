@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/internal/careful_utf8.hpp"
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
@@ -313,7 +314,6 @@ class Utf8Scrambler::Impl {
 
   bool takes(std::string_view text) const {
     // In blocks of plain byte operations that the compiler vectorises.
-    if (options_.mode != Mode::classic) return false;
     const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
     constexpr std::size_t kBlock = 64;
     for (std::size_t base = 0; base < text.size(); base += kBlock) {
@@ -748,6 +748,7 @@ class Utf8Scrambler::Impl::Counter {
 // one function, which keeps the cursor and the scan's state in registers.
 template <class Source>
 [[gnu::flatten]] char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
+  if (options_.mode == Mode::careful) return internal::careful_scramble_utf8(text, random, options_, to);
   if (default_) {
     std::optional<typename Writer<Source, true>::Words> words;
     Writer<Source, true> writer(*this, random, words, text, to, false);
@@ -764,6 +765,17 @@ char* Utf8Scrambler::Impl::scramble_records(std::string_view text, std::uint32_t
                                             char* to) {
   RecordRandom random(seed, RecordKey::number(first_record));
   const bool begun = !text.empty() && text.back() != '\n';
+  if (options_.mode == Mode::careful) {  // line by line: careful mode keeps every character in place
+    std::uint64_t record = first_record;
+    for (std::string_view rest = text; !rest.empty(); ++record) {
+      const std::size_t lf = std::min(rest.find('\n'), rest.size());
+      random = RecordRandom(seed, RecordKey::number(record));
+      to = internal::careful_scramble_utf8(rest.substr(0, lf), random, options_, to);
+      *to++ = '\n';
+      rest.remove_prefix(std::min(lf + 1, rest.size()));
+    }
+    return to;
+  }
   const auto run = [&](auto& writer) {
     writer.record = first_record;
     writer.seed = seed;
@@ -786,6 +798,7 @@ char* Utf8Scrambler::Impl::scramble_records(std::string_view text, std::uint32_t
 }
 
 std::size_t Utf8Scrambler::Impl::count_draws(std::string_view text) {
+  if (options_.mode == Mode::careful) return internal::careful_count_draws_utf8(text, options_);
   if (default_) return count_default_draws(text);
   Counter counter(*this);
   scan(text, counter);

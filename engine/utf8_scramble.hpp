@@ -1,6 +1,7 @@
 // The scramble straight on UTF-8, for front ends that hold UTF-8 (the
 // filter, the libraries): no decoding to UTF-16 and no encoding back. It
-// takes any valid UTF-8 with LF line breaks and no CR; for a text with a CR
+// takes any valid UTF-8 with LF line breaks and no CR, in either mode, with
+// any options; for a text with a CR
 // the caller goes the UTF-16 road (engine/scramble.hpp), which gives the
 // same. Line breaks are LF here where the UTF-16 road has CR LF:
 //

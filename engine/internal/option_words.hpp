@@ -1,6 +1,5 @@
-// The words of a scramble with options, whatever finds them: the classic
-// scan over UTF-16 and the one over UTF-8 for its words of joined
-// characters. Internal to the engine.
+// Words as the options want them, for the scans that take options. Internal
+// to the engine.
 #pragma once
 
 #include <algorithm>
@@ -15,10 +14,12 @@
 
 namespace textquirl::internal {
 
-// Words as the options want them: a kept word or one too short is written as
-// it is; an eligible one takes the rate's draw (below rate 1) and its
-// shuffle's, then is written as it was when the rate left it, rotated when
-// always_change finds its shuffle left it unchanged.
+// A kept word or one too short is written as it is; an eligible one takes
+// the rate's draw (below rate 1) and its shuffle's, then is written as it
+// was when the rate left it, rotated when always_change finds its shuffle
+// left it unchanged:
+//   ZeroSource zero; ScrambleOptions o; o.always_change = true;
+//   OptionWords<RandomSource>(zero, o).append_word(u"Hallo", true, out);  // writes u"Hllao"
 template <class Source>
 class OptionWords {
  public:

@@ -1,5 +1,5 @@
 // The UTF-8 road (engine/utf8_scramble.hpp) against the UTF-16 road on
-// random texts and options.
+// random texts and options, in the classic mode and the careful one.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/internal/careful_utf8.hpp"
 #include "engine/utf8_scramble.hpp"
 #include "tests/support/utf8_road_check.hpp"
 
 namespace {
 
+using textquirl::testing::careful_utf8_mismatch;
 using textquirl::testing::utf8_road_mismatch;
 
 TEST(Utf8Road, HeaderExamples) {
@@ -62,6 +64,50 @@ TEST(Utf8Road, AgreesWithTheUtf16Road) {
     }
     const std::string mismatch = utf8_road_mismatch(text, static_cast<std::uint32_t>(generator()), options);
     ASSERT_EQ(mismatch, "") << "for \"" << text << "\"";
+  }
+}
+
+// The careful road with random options on texts of letters of one to three
+// bytes and everything that sends a token the UTF-16 way or keeps it whole:
+// combining marks (also right after white space), prepended marks, emoji
+// with joiners, Han, Thai, Hangul, addresses, white space of every kind.
+TEST(Utf8Road, CarefulAgreesWithTheUtf16Road) {
+  textquirl::DefaultRandom random;
+  char out[16];
+  const std::string_view hallo = "\xE2\x80\x9EHallo\xE2\x80\x9C 2024\n";  // „Hallo“ 2024
+  EXPECT_EQ(std::string_view(out, textquirl::internal::careful_scramble_utf8(hallo, random, {}, out)),
+            "\xE2\x80\x9EHlalo\xE2\x80\x9C 2024\n");
+  EXPECT_EQ(textquirl::internal::careful_count_draws_utf8(hallo, {}), 3u);
+  EXPECT_EQ(careful_utf8_mismatch(hallo, 7, {}), "");
+
+  const std::vector<std::string> letters = {
+      "a", "e", "n", "s", "t", "W", "w", "\xC3\xA4", "\xC3\xB6", "\xC3\x9F", "\xC3\x84", "\xC5\x93", "\xCE\xB1",
+      "\xD0\x96", "\xE1\xBA\x9E", "\xEA\x9D\x8D"};  // ẞ, ꝍ
+  const std::vector<std::string> others = {
+      " ", " ", "\n", "\t", "\xC2\xA0", "\xE2\x80\xAF", "\xE3\x80\x80", "\xE2\x80\xA8", ".", ",", "!", "-",
+      "(", "\"", "7", "0", "@", ":", "/", "www.", "://", "\xE2\x80\x9E", "\xE2\x80\x9C", "\xE2\x80\x93",
+      "\xE2\x82\xAC", "\xC2\xAD", std::string(1, '\0'), "\xCC\x81", "\xCC\x88", "\xE2\x80\x8D",
+      "\xD8\x80", "\xE0\xB5\x8E", "\xF0\x9F\x91\x8D", "\xF0\x9F\x8F\xBD", "\xF0\x9D\x90\x80",
+      "\xE4\xB8\xAD", "\xE0\xB8\xA0", "\xE0\xB8\xB3", "\xE1\x84\x80", "\xE1\x85\xA1", "\xF0\x9F\x87\xA9",
+      "Verwurschtelungsbuchstabensalatgeneratorvorschriftenausschussmitgliedsversammlung",
+      "\xC3\xA4\xC3\xB6\xC3\xBC\xE2\x82\xAC\xE1\xBA\x9E" "abcdefghijklmnopqrstuvwxyz\xC3\xA4\xC3\xB6\xC3\xBC"};
+  const std::vector<std::u16string> keep = {u"Hallo", u"ssss", u"\u00E4\u00E4\u00E4\u00E4", u"Wawaa"};
+  std::mt19937 generator(20261210);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int length = static_cast<int>(generator() % 160);
+    for (int k = 0; k < length; ++k) {  // mostly letters, so that words of every length come up
+      text += generator() % 3 != 0 ? letters[generator() % letters.size()] : others[generator() % others.size()];
+    }
+    textquirl::ScrambleOptions options;
+    if (round % 2 == 1) {
+      options.min_length = 4 + generator() % 4;
+      options.rate = generator() % 2 == 0 ? 1.0 : (generator() % 5) / 4.0;
+      options.always_change = generator() % 2 == 0;
+      if (generator() % 2 == 0) options.keep = {keep[generator() % keep.size()], keep[generator() % keep.size()]};
+    }
+    const std::string mismatch = careful_utf8_mismatch(text, static_cast<std::uint32_t>(generator()), options);
+    ASSERT_EQ(mismatch, "") << "for \"" << text << "\", round " << round;
   }
 }
 

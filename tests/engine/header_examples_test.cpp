@@ -7,6 +7,7 @@
 
 #include "engine/error.hpp"
 #include "engine/internal/graphemes.hpp"
+#include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
 #include "engine/internal/units.hpp"
@@ -119,6 +120,15 @@ TEST(HeaderExamples, InternalHeaders) {
     words.append_word(u"Hallo", true, out);
   }
   EXPECT_EQ(word, u"Hallo");
+
+  ScrambleOptions always;
+  always.always_change = true;
+  word.clear();
+  {
+    Output out(word, 5);
+    OptionWords<RandomSource>(zero, always).append_word(u"Hallo", true, out);
+  }
+  EXPECT_EQ(word, u"Hllao");
 }
 
 // The fast paths take these units for word units of their own without

@@ -1,7 +1,8 @@
-// The UTF-8 road (engine/utf8_scramble.hpp) held against the UTF-16 road it
-// stands in for: the text decoded with CR LF, scrambled and counted there,
-// the result encoded with LF; and its records against scramble_record of
-// each line. For tests and fuzzing only.
+// The UTF-8 road (engine/utf8_scramble.hpp, and in careful mode
+// engine/internal/careful_utf8.hpp) held against the UTF-16 road it stands in
+// for: the text decoded with CR LF, scrambled and counted there, the result
+// encoded with LF; and its records against scramble_record of each line. For
+// tests and fuzzing only.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "cli/utf8.hpp"
+#include "engine/options.hpp"
 #include "engine/random_source.hpp"
 #include "engine/record.hpp"
 #include "engine/scramble.hpp"
@@ -50,6 +52,14 @@ inline std::string utf8_road_mismatch(std::string_view text, std::uint32_t seed,
   result.resize(static_cast<std::size_t>(scrambler.scramble_records(text, seed, first, result.data()) - result.data()));
   if (result != records) return "records \"" + result + "\", each line's scramble_record \"" + records + "\"";
   return "";
+}
+
+// The same for the careful scramble with `options` (its mode set to
+// careful), on valid UTF-8 without CR:
+//   careful_utf8_mismatch("„Hallo“ 2024\n", 7, {}) == "".
+inline std::string careful_utf8_mismatch(std::string_view text, std::uint32_t seed, ScrambleOptions options) {
+  options.mode = Mode::careful;
+  return utf8_road_mismatch(text, seed, options);
 }
 
 }  // namespace textquirl::testing
