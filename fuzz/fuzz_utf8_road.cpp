@@ -1,6 +1,7 @@
 // The UTF-8 road against the UTF-16 road on arbitrary text without CR: the
 // same result (line breaks aside), the same draws, the same count, the same
-// records. The first four bytes are the seed, the fifth chooses options.
+// records, in either mode. The first four bytes are the seed, the fifth
+// chooses the mode and options.
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -22,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.always_change = (choice >> 5) & 1;
     if ((choice >> 6) & 1) options.keep = {u"Hallo", u"\u00E4\u00E4\u00E4\u00E4"};
   }
+  if (choice >> 7) options.mode = textquirl::Mode::careful;
   const std::string_view text(reinterpret_cast<const char*>(data) + 5, size - 5);
   try {
     textquirl::cli::check_utf8(text);
