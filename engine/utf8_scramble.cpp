@@ -182,7 +182,9 @@ class Blocks {
   std::uint64_t events = 0;         // where tokens start: breaks and the first bytes of words
 
  private:
-  void load(std::size_t base) {
+  // Kept out of line, so that the scan's loop stays small enough for its
+  // state to stay in registers.
+  [[gnu::noinline]] void load(std::size_t base) {
     base_ = base;
     const std::size_t m = std::min<std::size_t>(64, n_ - base);
     const ByteMasks masks = byte_masks(p_ + base, m);
@@ -442,11 +444,12 @@ class Utf8Scrambler::Impl::Writer {
   }
 
   // The whole text with the default options, in one loop over the tokens
-  // that keeps the cursor, the spacing flag and the scan in registers: the
+  // that keeps the cursor, the spacing flag and the scan in registers
+  // (flattened: the shuffles and their draws compiled into it): the
   // same as scan(text, *this) for the default options. A word of characters
   // of their own is copied whole, then its inner characters are written
   // over with their shuffle.
-  void scramble_default(std::string_view text) {
+  [[gnu::flatten]] void scramble_default(std::string_view text) {
     static_assert(kDefault);
     if (text.empty()) return;
     const UnitTable& table = internal::unit_table();
@@ -744,10 +747,8 @@ class Utf8Scrambler::Impl::Counter {
   Impl& impl_;
 };
 
-// Flattened: the scan, the words, their shuffles and draws compiled into
-// one function, which keeps the cursor and the scan's state in registers.
 template <class Source>
-[[gnu::flatten]] char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
+char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
   if (options_.mode == Mode::careful) return internal::careful_scramble_utf8(text, random, options_, to);
   if (default_) {
     std::optional<typename Writer<Source, true>::Words> words;
