@@ -9,6 +9,7 @@
 #include "engine/internal/careful.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
@@ -57,11 +58,13 @@ constexpr std::size_t expected_output(std::size_t units) {
 
 // End of the word whose units run from `i`: the first space, mark or line
 // break, or text.size(). A CR that ends a text not `last` stops the scan
-// with `cr_pending` set. Adds the units' table bits to `joins`.
-std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins,
-                      bool& cr_pending) {
+// with `cr_pending` set. Adds the units' table bits to `joins`. Runs of
+// plain word units (no table bits to add) are skipped by `runs`, whose text
+// is `text`; the units between them are looked up.
+std::size_t scan_word(const UnitTable& table, internal::PlainRuns& runs, std::u16string_view text, std::size_t i,
+                      bool last, std::uint8_t& joins, bool& cr_pending) {
   const std::size_t n = text.size();
-  for (; i < n; ++i) {
+  for (; (i = runs.end_of_run(i)) < n; ++i) {
     const std::uint8_t t = table[text[i]];
     const std::uint8_t k = t & kClassBits;
     if (k != kWordUnit) {
@@ -131,9 +134,10 @@ class PieceScrambler final : public Scrambler::Impl {
   [[gnu::flatten]] void push(std::u16string_view text, bool last, std::u16string& out) override {
     const UnitTable& table = table_;
     Output output(out, expected_output(text.size()));
+    internal::PlainRuns runs(text);
     const std::size_t n = text.size();
     std::size_t i = 0;
-    if (open_word()) i = continue_word(text, last, output);
+    if (open_word()) i = continue_word(text, runs, last, output);
 
     while (i < n) {
       const char16_t c = text[i];
@@ -157,7 +161,7 @@ class PieceScrambler final : public Scrambler::Impl {
       } else {
         const std::size_t start = i;
         std::uint8_t joins = 0;
-        i = scan_word(text, i, last, joins);
+        i = scan_word(runs, text, i, last, joins);
         if (cr_pending_ || (i == n && !last)) {  // the word may go on in the next piece
           carried_.assign(text.substr(start, i - start));
           joins_ = joins;
@@ -172,13 +176,14 @@ class PieceScrambler final : public Scrambler::Impl {
  private:
   bool open_word() const { return cr_pending_ || !carried_.empty(); }
 
-  std::size_t scan_word(std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins) {
-    return textquirl::scan_word(table_, text, i, last, joins, cr_pending_);
+  std::size_t scan_word(internal::PlainRuns& runs, std::u16string_view text, std::size_t i, bool last,
+                        std::uint8_t& joins) {
+    return textquirl::scan_word(table_, runs, text, i, last, joins, cr_pending_);
   }
 
   // Goes on with the word (or lone CR) held back from the last piece;
   // returns where the scan of `text` resumes.
-  std::size_t continue_word(std::u16string_view text, bool last, Output& output) {
+  std::size_t continue_word(std::u16string_view text, internal::PlainRuns& runs, bool last, Output& output) {
     std::size_t i = 0;
     if (cr_pending_) {
       if (text.empty() && !last) return 0;
@@ -192,7 +197,7 @@ class PieceScrambler final : public Scrambler::Impl {
       carried_.push_back(kCrUnit);
       joins_ |= table_[kCrUnit];
     }
-    i = scan_word(text, 0, last, joins_);
+    i = scan_word(runs, text, 0, last, joins_);
     carried_.append(text.substr(0, i));
     if (cr_pending_ || (i == text.size() && !last)) return text.size();  // still unfinished
     put_word(carried_, (joins_ & kJoins) == 0, output);
