@@ -154,9 +154,7 @@ class PieceScrambler final : public Scrambler::Impl {
         output.reserve_more(2);
         if (cls == kOpeningMark) put_space(output);
         output.put(c);
-        first_ = false;
-        after_opening_ = cls == kOpeningMark;
-        after_line_ = false;
+        space_due_ = cls == kClosingMark;
         ++i;
       } else {
         const std::size_t start = i;
@@ -207,33 +205,25 @@ class PieceScrambler final : public Scrambler::Impl {
 
   // Writes the space the rules put before a word, a line break or an
   // opening mark. Callers reserve first.
-  void put_space(Output& output) {
-    if (!first_ && !after_opening_ && !after_line_) output.put(u' ');
-  }
+  void put_space(Output& output) { output.put_if(u' ', space_due_); }
 
   void put_line_break(Output& output) {
     output.reserve_more(3);
     put_space(output);
     output.put(u"\r\n");
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = true;
+    space_due_ = false;
   }
 
   void put_word(std::u16string_view word, bool simple, Output& output) {
     output.reserve_more(word.size() + 1);
     put_space(output);
-    first_ = false;
     words_.append_word(word, simple, output);
-    after_opening_ = false;
     // Only a word with a CR in it (which makes it not simple) can end so.
-    after_line_ = !simple && word.size() >= 2 && output.ends_with_line_break();
+    space_due_ = simple || word.size() < 2 || !output.ends_with_line_break();
   }
 
   void reset() {
-    first_ = true;
-    after_opening_ = false;
-    after_line_ = false;
+    space_due_ = false;
     cr_pending_ = false;
     carried_.clear();
     joins_ = 0;
@@ -241,9 +231,9 @@ class PieceScrambler final : public Scrambler::Impl {
 
   const UnitTable& table_ = unit_table();
   Words words_;
-  bool first_ = true;           // nothing written yet
-  bool after_opening_ = false;  // the last token was "(" or "["
-  bool after_line_ = false;     // the output ends with a line break
+  // A space goes before the next word, line break or opening mark: not at
+  // the start, nor after "(" or "[" or a line break.
+  bool space_due_ = false;
   bool cr_pending_ = false;     // the last piece ended in a CR not yet decided
   std::u16string carried_;      // the unfinished word
   std::uint8_t joins_ = 0;      // table bits of carried_'s units

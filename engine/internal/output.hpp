@@ -31,6 +31,11 @@ class Output {
   }
   // Callers reserve first.
   void put(char16_t c) { text_[length_++] = c; }
+  // Puts `c` when `really`, without a branch.
+  void put_if(char16_t c, bool really) {
+    text_[length_] = c;
+    length_ += really;
+  }
   void put(std::u16string_view s) {
     char16_t* to = text_.data() + length_;
     for (const char16_t c : s) *to++ = c;  // mostly short: cheaper than a memmove call

@@ -85,14 +85,18 @@ class PlainRuns {
  private:
   void load(std::size_t base) {
     base_ = base;
-    if (text_.size() - base >= 64) {
+    const std::size_t left = text_.size() - base;
+    if (left >= 64) {
       letters_ = plain_units(text_.data() + base).letters;
-      return;
+    } else if (text_.size() >= 64) {
+      // The last 64 units of the text, shifted down to the block's start.
+      letters_ = plain_units(text_.data() + text_.size() - 64).letters >> (64 - left);
+    } else {
+      // A short text, followed by NULs, which are not plain.
+      char16_t tail[64] = {};
+      std::copy(text_.begin(), text_.end(), tail);
+      letters_ = plain_units(tail).letters;
     }
-    // The last units, followed by NULs, which are not plain.
-    char16_t tail[64] = {};
-    std::copy(text_.begin() + static_cast<std::ptrdiff_t>(base), text_.end(), tail);
-    letters_ = plain_units(tail).letters;
   }
 
   std::u16string_view text_;
