@@ -75,66 +75,78 @@ std::string element(const std::string& what, std::size_t index) {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// What append_utf16 found in a str.
+// What write_utf16 found in a str.
 struct Appended {
+  std::size_t units = 0;               // the UTF-16 units written
   std::size_t lone_surrogate = kNone;  // the index of the first, or kNone
   bool line_break = false;             // whether it holds a CR or an LF
 };
 
-// Appends the str `text` (ready) as UTF-16 to `out`, up to its first lone
-// surrogate (U+D800 to U+DFFF, which a str may hold and UTF-16 cannot carry).
-// Reads only the str's characters, so it runs without the GIL while the str
-// is kept alive.
-//   "Grüße 👋" appends u"Grüße 👋" (the emoji as a surrogate pair): {kNone, false}
-Appended append_utf16(PyObject* text, std::u16string& out) {
+// The most UTF-16 units a str of `length` characters takes.
+constexpr std::size_t max_utf16(std::size_t length) { return 2 * length; }
+
+// Writes the str `text` (ready) as UTF-16 to `to`, which has room for
+// max_utf16 of its length, up to its first lone surrogate (U+D800 to U+DFFF,
+// which a str may hold and UTF-16 cannot carry). Reads only the str's
+// characters, so it runs without the GIL while the str is kept alive.
+//   "Grüße 👋" writes u"Grüße 👋" (the emoji as a surrogate pair): {8, kNone, false}
+Appended write_utf16(PyObject* text, char16_t* to) {
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const void* data = PyUnicode_DATA(text);
   Appended found;
   switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND: {
-      // Widened and searched in one loop the compiler vectorises.
+      // Widened and searched in one loop the compiler vectorises: the
+      // search in bytes, not in bools, which it would not.
       const auto* p = static_cast<const Py_UCS1*>(data);
-      const std::size_t at = out.size();
-      out.resize(at + length);
-      char16_t* to = out.data() + at;
-      bool line_break = false;
+      unsigned char line_break = 0;
       for (std::size_t i = 0; i < length; ++i) {
         to[i] = p[i];
-        line_break |= (p[i] == '\n') | (p[i] == '\r');
+        line_break |= static_cast<unsigned char>((p[i] == '\n') | (p[i] == '\r'));
       }
-      return {kNone, line_break};
+      return {length, kNone, line_break != 0};
     }
     case PyUnicode_2BYTE_KIND: {
       const auto* p = static_cast<const Py_UCS2*>(data);
-      bool surrogate = false, line_break = false;
+      std::uint16_t surrogate = 0, line_break = 0;
       for (std::size_t i = 0; i < length; ++i) {
-        surrogate |= (p[i] & 0xF800u) == 0xD800u;
-        line_break |= (p[i] == u'\n') | (p[i] == u'\r');
+        to[i] = p[i];
+        surrogate |= static_cast<std::uint16_t>((p[i] & 0xF800u) == 0xD800u);
+        line_break |= static_cast<std::uint16_t>((p[i] == u'\n') | (p[i] == u'\r'));
       }
-      if (surrogate) {
-        return {static_cast<std::size_t>(std::find_if(p, p + length, [](Py_UCS2 c) { return (c & 0xF800u) == 0xD800u; }) - p),
-                line_break};
+      if (surrogate != 0) {
+        return {0, static_cast<std::size_t>(std::find_if(p, p + length, [](Py_UCS2 c) { return (c & 0xF800u) == 0xD800u; }) - p),
+                line_break != 0};
       }
-      out.append(p, p + length);
-      return {kNone, line_break};
+      return {length, kNone, line_break != 0};
     }
     default: {
       const auto* p = static_cast<const Py_UCS4*>(data);
-      out.reserve(out.size() + length + length / 4);
+      char16_t* const start = to;
       for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t c = p[i];
         if (c >= 0x10000) {
-          out.push_back(static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10)));
-          out.push_back(static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu)));
+          *to++ = static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10));
+          *to++ = static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu));
         } else {
-          if ((c & 0xF800u) == 0xD800u) return {i, found.line_break};
+          if ((c & 0xF800u) == 0xD800u) return {0, i, found.line_break};
           found.line_break |= (c == u'\n') | (c == u'\r');
-          out.push_back(static_cast<char16_t>(c));
+          *to++ = static_cast<char16_t>(c);
         }
       }
+      found.units = static_cast<std::size_t>(to - start);
       return found;
     }
   }
+}
+
+// write_utf16 appending to `out`.
+Appended append_utf16(PyObject* text, std::u16string& out) {
+  const std::size_t at = out.size();
+  out.resize(at + max_utf16(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))));
+  const Appended found = write_utf16(text, out.data() + at);
+  out.resize(at + found.units);
+  return found;
 }
 
 [[noreturn]] void lone_surrogate(PyObject* text, std::size_t index, const std::string& what) {
@@ -423,13 +435,19 @@ class RecordWorker {
     block.ends.reserve(block.end - block.begin);
     block.shapes.reserve(block.end - block.begin);
     for (std::size_t i = block.begin; i < block.end; ++i) {
-      text_.clear();
-      const Appended found = append_utf16(texts_[i], text_);
+      PyObject* const text = texts_[i];
+      // One buffer for every record, grown to the longest: no allocation
+      // and no clearing per record.
+      const std::size_t most = max_utf16(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)));
+      if (buffer_.size() < most) buffer_.resize(std::max(most, 2 * buffer_.size()));
+      const Appended found = write_utf16(text, buffer_.data());
       if (found.lone_surrogate != kNone) throw LoneSurrogate{i, found.lone_surrogate};
-      if (found.line_break) text_ = tq::to_crlf(text_);
+      std::u16string_view input(buffer_.data(), found.units);
+      std::u16string crlf;
+      if (found.line_break) input = crlf = tq::to_crlf(input);
       random_ = tq::RecordRandom(seed_, keys_.empty() ? tq::RecordKey::number(i + 1) : keys_[i]);
       const std::size_t from = block.results.size();
-      scrambler_.push_last(text_, block.results);
+      scrambler_.push_last(input, block.results);
       if (found.line_break) {  // the engine writes no CR of its own
         auto result = block.results.substr(from);
         block.results.resize(from);
@@ -446,7 +464,7 @@ class RecordWorker {
   const std::vector<PyObject*>& texts_;
   tq::RecordRandom random_;
   tq::Scrambler scrambler_;  // draws from random_
-  std::u16string text_;
+  std::u16string buffer_;    // the record's text as UTF-16
 };
 
 py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::handle threads,
