@@ -165,7 +165,7 @@ class PieceScrambler final : public Scrambler::Impl {
           joins_ = joins;
           return;
         }
-        put_word(text.substr(start, i - start), (joins & kJoins) == 0, output);
+        put_word(std::u16string_view(text.data() + start, i - start), (joins & kJoins) == 0, output);  // no range check
       }
     }
     if (last) reset();

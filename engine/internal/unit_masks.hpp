@@ -33,10 +33,15 @@ struct PlainUnits {
     const auto top = static_cast<short>(r.last - r.first);
     return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(top)), _mm_setzero_si128());
   };
+  // The upper and the lower case ASCII letters in one test: x | 0x20 is a
+  // lower case letter exactly when x is a letter of either case.
+  static_assert(kPlainWordUnits[0].first == u'A' && kPlainWordUnits[0].last == u'Z' &&
+                    kPlainWordUnits[1].first == u'a' && kPlainWordUnits[1].last == u'z',
+                "the first two plain ranges are the ASCII letters");
   const auto plain = [&](const char16_t* at) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i any = _mm_setzero_si128();
-    for (const UnitRange& r : kPlainWordUnits) any = _mm_or_si128(any, in_range(x, r));
+    __m128i any = in_range(_mm_or_si128(x, _mm_set1_epi16(0x20)), kPlainWordUnits[1]);
+    for (std::size_t r = 2; r < kPlainWordUnits.size(); ++r) any = _mm_or_si128(any, in_range(x, kPlainWordUnits[r]));
     return any;
   };
   const auto space = [](const char16_t* at) {
