@@ -311,21 +311,23 @@ struct OptionArguments {
 
 // Runs work(b) for each block b in [0, blocks) on up to `threads` threads
 // (the calling one among them), each with a worker of its own from
-// make_worker(), handing out the blocks in turn. The first exception stops
-// the rest and is rethrown once every thread has ended.
-template <typename MakeWorker>
-void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& make_worker) {
+// make_worker(), handing out the blocks in turn; the calling thread calls
+// between() after each of its blocks. The first exception stops the rest and
+// is rethrown once every thread has ended.
+template <typename MakeWorker, typename Between>
+void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& make_worker, const Between& between) {
   threads = std::max<std::size_t>(1, std::min(threads, blocks));
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};
   std::exception_ptr failure;
   std::mutex failure_mutex;
-  auto run = [&] {
+  auto run = [&](bool calling) {
     try {
       auto work = make_worker();
       for (std::size_t block; !stop.load(std::memory_order_relaxed) &&
                               (block = next.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
         work(block);
+        if (calling) between();
       }
     } catch (...) {
       stop = true;
@@ -336,11 +338,11 @@ void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& mak
   std::vector<std::thread> helpers;
   try {
     helpers.reserve(threads - 1);
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run);
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run, false);
   } catch (...) {
     // No more threads to be had: the ones started and this one do the work.
   }
-  run();
+  run(true);
   for (auto& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
 }
@@ -508,30 +510,49 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
     block_size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
   }
 
+  // The strs are made by the calling thread, with the GIL, block by block
+  // in order as the blocks are done, between blocks of its own: so they are
+  // made while the other threads still scramble, and each block's buffer
+  // goes as soon as its strs are made.
+  py::list results(n);
+  const std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[blocks.size()]);
+  for (std::size_t b = 0; b < blocks.size(); ++b) done[b].store(false, std::memory_order_relaxed);
+  std::size_t made = 0;  // the blocks whose strs are made
+  const auto make_strs = [&] {
+    for (; made < blocks.size() && done[made].load(std::memory_order_acquire); ++made) {
+      RecordBlock& block = blocks[made];
+      std::size_t from = 0;
+      for (std::size_t i = block.begin; i < block.end; ++i) {
+        const std::size_t to = block.ends[i - block.begin];
+        PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
+                        new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin])
+                            .release()
+                            .ptr());
+        from = to;
+      }
+      block.results = std::u16string();
+    }
+  };
   try {
     const py::gil_scoped_release unlocked;
-    run_parallel(blocks.size(), workers, [&] {
-      return [&, worker = std::make_unique<RecordWorker>(start, record_keys, strs, options)](std::size_t b) {
-        (*worker)(blocks[b]);
-      };
-    });
+    run_parallel(
+        blocks.size(), workers,
+        [&] {
+          return [&, worker = std::make_unique<RecordWorker>(start, record_keys, strs, options)](std::size_t b) {
+            (*worker)(blocks[b]);
+            done[b].store(true, std::memory_order_release);
+          };
+        },
+        [&] {
+          if (made < blocks.size() && done[made].load(std::memory_order_acquire)) {
+            const py::gil_scoped_acquire locked;
+            make_strs();
+          }
+        });
   } catch (const LoneSurrogate& found) {
     lone_surrogate(strs[found.record], found.index, element("texts", found.record));
   }
-
-  py::list results(n);
-  for (auto& block : blocks) {
-    std::size_t from = 0;
-    for (std::size_t i = block.begin; i < block.end; ++i) {
-      const std::size_t to = block.ends[i - block.begin];
-      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                      new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin])
-                          .release()
-                          .ptr());
-      from = to;
-    }
-    block.results = std::u16string();
-  }
+  make_strs();  // the blocks the other threads ended with
   return results;
 }
 
