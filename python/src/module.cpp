@@ -423,17 +423,16 @@ struct LoneSurrogate {
   std::size_t record, index;
 };
 
-// Asks for the start of a str (its header and first characters) to be
-// brought into the cache: the strs of a list lie all over the heap, and a
-// record waited for its str about as long as it took to scramble it.
-inline void prefetch_str(PyObject* text) {
+// Asks for the first `lines` cache lines of a str (its header, then its
+// first characters) to be brought into the cache: the strs of a list lie all
+// over the heap, and a record waited for its str about as long as it took to
+// convert it.
+inline void prefetch_str(PyObject* text, int lines) {
 #if defined(__GNUC__)
   const char* const at = reinterpret_cast<const char*>(text);
-  __builtin_prefetch(at);
-  __builtin_prefetch(at + 64);
-  __builtin_prefetch(at + 128);
+  for (int line = 0; line < lines; ++line) __builtin_prefetch(at + 64 * line);
 #else
-  (void)text;
+  (void)text, (void)lines;
 #endif
 }
 
@@ -452,7 +451,7 @@ class RecordWorker {
     block.shapes.reserve(block.end - block.begin);
     for (std::size_t i = block.begin; i < block.end; ++i) {
       PyObject* const text = texts_[i];
-      if (i + 2 < block.end) prefetch_str(texts_[i + 2]);
+      if (i + 2 < block.end) prefetch_str(texts_[i + 2], 3);
       // One buffer for every record, grown to the longest: no allocation
       // and no clearing per record.
       const std::size_t most = max_utf16(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)));
@@ -515,6 +514,7 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
   std::size_t block_size = 0;
   for (std::size_t i = 0; i < n; ++i) {
     PyObject* text = PyTuple_GET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i));
+    if (i + 8 < n) prefetch_str(PyTuple_GET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i + 8)), 1);  // its length
     strs[i] = PyUnicode_Check(text) && PyUnicode_IS_READY(text) ? text : checked_str(text, element("texts", i));
     if (blocks.empty() || blocks.back().end - blocks.back().begin == 64 || block_size >= 32768) {
       blocks.emplace_back().begin = i;
