@@ -8,57 +8,18 @@
 
 #include "engine/internal/careful.hpp"
 #include "engine/internal/graphemes.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_rule.hpp"
 #include "engine/scramble.hpp"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace textquirl {
 namespace {
 
 using internal::kClassBits;
 using internal::kJoins;
-
-// Of 64 units: bit j of `letters` set where units[j] is one of the plain
-// word units (internal::kPlainWordUnits), bit j of `spaces` where it is a
-// space. (Without SSE2 neither; every unit is then looked up.)
-struct PlainUnits {
-  std::uint64_t letters = 0, spaces = 0;
-};
-// Inlined into each counter: a call per 64 units would cost a twentieth of the count.
-[[gnu::always_inline]] inline PlainUnits plain_units(const char16_t* units) {
-  PlainUnits found;
-#if defined(__SSE2__)
-  // first <= x <= last, unsigned, per lane
-  const auto in_range = [](__m128i x, internal::UnitRange r) {
-    const __m128i offset = _mm_sub_epi16(x, _mm_set1_epi16(static_cast<short>(r.first)));
-    const auto top = static_cast<short>(r.last - r.first);
-    return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(top)), _mm_setzero_si128());
-  };
-  const auto plain = [&](const char16_t* at) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i any = _mm_setzero_si128();
-    for (const internal::UnitRange& r : internal::kPlainWordUnits) any = _mm_or_si128(any, in_range(x, r));
-    return any;
-  };
-  const auto space = [](const char16_t* at) {
-    return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi16(' '));
-  };
-  const auto bits = [](__m128i low, __m128i high) {
-    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)))};
-  };
-  for (unsigned j = 0; j < 64; j += 16) {
-    found.letters |= bits(plain(units + j), plain(units + j + 8)) << j;
-    found.spaces |= bits(space(units + j), space(units + j + 8)) << j;
-  }
-#else
-  (void)units;
-#endif
-  return found;
-}
+using internal::plain_units;
+using internal::PlainUnits;
 
 // Counts the draws of the words in a text 64 units at a time: bit masks of
 // the units that belong to words and of those that may join a neighbour;

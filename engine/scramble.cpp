@@ -10,6 +10,7 @@
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/scrambler_impl.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/record.hpp"
@@ -58,11 +59,13 @@ constexpr std::size_t expected_output(std::size_t units) {
 
 // End of the word whose units run from `i`: the first space, mark or line
 // break, or text.size(). A CR that ends a text not `last` stops the scan
-// with `cr_pending` set. Adds the units' table bits to `joins`.
-std::size_t scan_word(const UnitTable& table, std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins,
-                      bool& cr_pending) {
+// with `cr_pending` set. Adds the units' table bits to `joins`. Runs of
+// plain word units (no table bits to add) are skipped by `runs`, whose text
+// is `text`; the units between them are looked up.
+std::size_t scan_word(const UnitTable& table, internal::PlainRuns& runs, std::u16string_view text, std::size_t i,
+                      bool last, std::uint8_t& joins, bool& cr_pending) {
   const std::size_t n = text.size();
-  for (; i < n; ++i) {
+  for (; (i = runs.end_of_run(i)) < n; ++i) {
     const std::uint8_t t = table[text[i]];
     const std::uint8_t k = t & kClassBits;
     if (k != kWordUnit) {
@@ -99,9 +102,10 @@ class PieceScrambler final : public Scrambler::Impl {
   [[gnu::flatten]] void push(std::u16string_view text, bool last, std::u16string& out) override {
     const UnitTable& table = table_;
     Output output(out, expected_output(text.size()));
+    internal::PlainRuns runs(text);
     const std::size_t n = text.size();
     std::size_t i = 0;
-    if (open_word()) i = continue_word(text, last, output);
+    if (open_word()) i = continue_word(text, runs, last, output);
 
     while (i < n) {
       const char16_t c = text[i];
@@ -118,20 +122,18 @@ class PieceScrambler final : public Scrambler::Impl {
         output.reserve_more(2);
         if (cls == kOpeningMark) put_space(output);
         output.put(c);
-        first_ = false;
-        after_opening_ = cls == kOpeningMark;
-        after_line_ = false;
+        space_due_ = cls == kClosingMark;
         ++i;
       } else {
         const std::size_t start = i;
         std::uint8_t joins = 0;
-        i = scan_word(text, i, last, joins);
+        i = scan_word(runs, text, i, last, joins);
         if (cr_pending_ || (i == n && !last)) {  // the word may go on in the next piece
           carried_.assign(text.substr(start, i - start));
           joins_ = joins;
           return;
         }
-        put_word(text.substr(start, i - start), (joins & kJoins) == 0, output);
+        put_word(std::u16string_view(text.data() + start, i - start), (joins & kJoins) == 0, output);  // no range check
       }
     }
     if (last) reset();
@@ -140,13 +142,14 @@ class PieceScrambler final : public Scrambler::Impl {
  private:
   bool open_word() const { return cr_pending_ || !carried_.empty(); }
 
-  std::size_t scan_word(std::u16string_view text, std::size_t i, bool last, std::uint8_t& joins) {
-    return textquirl::scan_word(table_, text, i, last, joins, cr_pending_);
+  std::size_t scan_word(internal::PlainRuns& runs, std::u16string_view text, std::size_t i, bool last,
+                        std::uint8_t& joins) {
+    return textquirl::scan_word(table_, runs, text, i, last, joins, cr_pending_);
   }
 
   // Goes on with the word (or lone CR) held back from the last piece;
   // returns where the scan of `text` resumes.
-  std::size_t continue_word(std::u16string_view text, bool last, Output& output) {
+  std::size_t continue_word(std::u16string_view text, internal::PlainRuns& runs, bool last, Output& output) {
     std::size_t i = 0;
     if (cr_pending_) {
       if (text.empty() && !last) return 0;
@@ -160,7 +163,7 @@ class PieceScrambler final : public Scrambler::Impl {
       carried_.push_back(kCrUnit);
       joins_ |= table_[kCrUnit];
     }
-    i = scan_word(text, 0, last, joins_);
+    i = scan_word(runs, text, 0, last, joins_);
     carried_.append(text.substr(0, i));
     if (cr_pending_ || (i == text.size() && !last)) return text.size();  // still unfinished
     put_word(carried_, (joins_ & kJoins) == 0, output);
@@ -170,33 +173,25 @@ class PieceScrambler final : public Scrambler::Impl {
 
   // Writes the space the rules put before a word, a line break or an
   // opening mark. Callers reserve first.
-  void put_space(Output& output) {
-    if (!first_ && !after_opening_ && !after_line_) output.put(u' ');
-  }
+  void put_space(Output& output) { output.put_if(u' ', space_due_); }
 
   void put_line_break(Output& output) {
     output.reserve_more(3);
     put_space(output);
     output.put(u"\r\n");
-    first_ = false;
-    after_opening_ = false;
-    after_line_ = true;
+    space_due_ = false;
   }
 
   void put_word(std::u16string_view word, bool simple, Output& output) {
     output.reserve_more(word.size() + 1);
     put_space(output);
-    first_ = false;
     words_.append_word(word, simple, output);
-    after_opening_ = false;
     // Only a word with a CR in it (which makes it not simple) can end so.
-    after_line_ = !simple && word.size() >= 2 && output.ends_with_line_break();
+    space_due_ = simple || word.size() < 2 || !output.ends_with_line_break();
   }
 
   void reset() {
-    first_ = true;
-    after_opening_ = false;
-    after_line_ = false;
+    space_due_ = false;
     cr_pending_ = false;
     carried_.clear();
     joins_ = 0;
@@ -204,9 +199,9 @@ class PieceScrambler final : public Scrambler::Impl {
 
   const UnitTable& table_ = unit_table();
   Words words_;
-  bool first_ = true;           // nothing written yet
-  bool after_opening_ = false;  // the last token was "(" or "["
-  bool after_line_ = false;     // the output ends with a line break
+  // A space goes before the next word, line break or opening mark: not at
+  // the start, nor after "(" or "[" or a line break.
+  bool space_due_ = false;
   bool cr_pending_ = false;     // the last piece ended in a CR not yet decided
   std::u16string carried_;      // the unfinished word
   std::uint8_t joins_ = 0;      // table bits of carried_'s units

@@ -72,10 +72,10 @@ class WordShuffler {
   // A word whose units are its characters, through a local cursor that stays
   // in a register during the shuffle.
   void append_simple(std::u16string_view word, Output& out) {
-    const std::u16string_view middle = word.substr(1, word.size() - 2);
+    const char16_t* const middle = word.data() + 1;  // word.size() - 2 units
     char16_t* to = out.cursor();
     *to++ = word.front();
-    shuffle_values(middle.size(), random_, [&](std::size_t i) { return middle[i]; }, [&](char16_t c) { *to++ = c; });
+    shuffle_values(word.size() - 2, random_, [&](std::size_t i) { return middle[i]; }, [&](char16_t c) { *to++ = c; });
     *to++ = word.back();
     out.advance_to(to);
   }

@@ -75,66 +75,78 @@ std::string element(const std::string& what, std::size_t index) {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// What append_utf16 found in a str.
+// What write_utf16 found in a str.
 struct Appended {
+  std::size_t units = 0;               // the UTF-16 units written
   std::size_t lone_surrogate = kNone;  // the index of the first, or kNone
   bool line_break = false;             // whether it holds a CR or an LF
 };
 
-// Appends the str `text` (ready) as UTF-16 to `out`, up to its first lone
-// surrogate (U+D800 to U+DFFF, which a str may hold and UTF-16 cannot carry).
-// Reads only the str's characters, so it runs without the GIL while the str
-// is kept alive.
-//   "Grüße 👋" appends u"Grüße 👋" (the emoji as a surrogate pair): {kNone, false}
-Appended append_utf16(PyObject* text, std::u16string& out) {
+// The most UTF-16 units a str of `length` characters takes.
+constexpr std::size_t max_utf16(std::size_t length) { return 2 * length; }
+
+// Writes the str `text` (ready) as UTF-16 to `to`, which has room for
+// max_utf16 of its length, up to its first lone surrogate (U+D800 to U+DFFF,
+// which a str may hold and UTF-16 cannot carry). Reads only the str's
+// characters, so it runs without the GIL while the str is kept alive.
+//   "Grüße 👋" writes u"Grüße 👋" (the emoji as a surrogate pair): {8, kNone, false}
+Appended write_utf16(PyObject* text, char16_t* to) {
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const void* data = PyUnicode_DATA(text);
   Appended found;
   switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND: {
-      // Widened and searched in one loop the compiler vectorises.
+      // Widened and searched in one loop the compiler vectorises: the
+      // search in bytes, not in bools, which it would not.
       const auto* p = static_cast<const Py_UCS1*>(data);
-      const std::size_t at = out.size();
-      out.resize(at + length);
-      char16_t* to = out.data() + at;
-      bool line_break = false;
+      unsigned char line_break = 0;
       for (std::size_t i = 0; i < length; ++i) {
         to[i] = p[i];
-        line_break |= (p[i] == '\n') | (p[i] == '\r');
+        line_break |= static_cast<unsigned char>((p[i] == '\n') | (p[i] == '\r'));
       }
-      return {kNone, line_break};
+      return {length, kNone, line_break != 0};
     }
     case PyUnicode_2BYTE_KIND: {
       const auto* p = static_cast<const Py_UCS2*>(data);
-      bool surrogate = false, line_break = false;
+      std::uint16_t surrogate = 0, line_break = 0;
       for (std::size_t i = 0; i < length; ++i) {
-        surrogate |= (p[i] & 0xF800u) == 0xD800u;
-        line_break |= (p[i] == u'\n') | (p[i] == u'\r');
+        to[i] = p[i];
+        surrogate |= static_cast<std::uint16_t>((p[i] & 0xF800u) == 0xD800u);
+        line_break |= static_cast<std::uint16_t>((p[i] == u'\n') | (p[i] == u'\r'));
       }
-      if (surrogate) {
-        return {static_cast<std::size_t>(std::find_if(p, p + length, [](Py_UCS2 c) { return (c & 0xF800u) == 0xD800u; }) - p),
-                line_break};
+      if (surrogate != 0) {
+        return {0, static_cast<std::size_t>(std::find_if(p, p + length, [](Py_UCS2 c) { return (c & 0xF800u) == 0xD800u; }) - p),
+                line_break != 0};
       }
-      out.append(p, p + length);
-      return {kNone, line_break};
+      return {length, kNone, line_break != 0};
     }
     default: {
       const auto* p = static_cast<const Py_UCS4*>(data);
-      out.reserve(out.size() + length + length / 4);
+      char16_t* const start = to;
       for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t c = p[i];
         if (c >= 0x10000) {
-          out.push_back(static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10)));
-          out.push_back(static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu)));
+          *to++ = static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10));
+          *to++ = static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu));
         } else {
-          if ((c & 0xF800u) == 0xD800u) return {i, found.line_break};
+          if ((c & 0xF800u) == 0xD800u) return {0, i, found.line_break};
           found.line_break |= (c == u'\n') | (c == u'\r');
-          out.push_back(static_cast<char16_t>(c));
+          *to++ = static_cast<char16_t>(c);
         }
       }
+      found.units = static_cast<std::size_t>(to - start);
       return found;
     }
   }
+}
+
+// write_utf16 appending to `out`.
+Appended append_utf16(PyObject* text, std::u16string& out) {
+  const std::size_t at = out.size();
+  out.resize(at + max_utf16(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))));
+  const Appended found = write_utf16(text, out.data() + at);
+  out.resize(at + found.units);
+  return found;
 }
 
 [[noreturn]] void lone_surrogate(PyObject* text, std::size_t index, const std::string& what) {
@@ -299,21 +311,23 @@ struct OptionArguments {
 
 // Runs work(b) for each block b in [0, blocks) on up to `threads` threads
 // (the calling one among them), each with a worker of its own from
-// make_worker(), handing out the blocks in turn. The first exception stops
-// the rest and is rethrown once every thread has ended.
-template <typename MakeWorker>
-void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& make_worker) {
+// make_worker(), handing out the blocks in turn; the calling thread calls
+// between() after each of its blocks. The first exception stops the rest and
+// is rethrown once every thread has ended.
+template <typename MakeWorker, typename Between>
+void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& make_worker, const Between& between) {
   threads = std::max<std::size_t>(1, std::min(threads, blocks));
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};
   std::exception_ptr failure;
   std::mutex failure_mutex;
-  auto run = [&] {
+  auto run = [&](bool calling) {
     try {
       auto work = make_worker();
       for (std::size_t block; !stop.load(std::memory_order_relaxed) &&
                               (block = next.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
         work(block);
+        if (calling) between();
       }
     } catch (...) {
       stop = true;
@@ -324,11 +338,11 @@ void run_parallel(std::size_t blocks, std::size_t threads, const MakeWorker& mak
   std::vector<std::thread> helpers;
   try {
     helpers.reserve(threads - 1);
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run);
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run, false);
   } catch (...) {
     // No more threads to be had: the ones started and this one do the work.
   }
-  run();
+  run(true);
   for (auto& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
 }
@@ -409,6 +423,19 @@ struct LoneSurrogate {
   std::size_t record, index;
 };
 
+// Asks for the first `lines` cache lines of a str (its header, then its
+// first characters) to be brought into the cache: the strs of a list lie all
+// over the heap, and a record waited for its str about as long as it took to
+// convert it.
+inline void prefetch_str(PyObject* text, int lines) {
+#if defined(__GNUC__)
+  const char* const at = reinterpret_cast<const char*>(text);
+  for (int line = 0; line < lines; ++line) __builtin_prefetch(at + 64 * line);
+#else
+  (void)text, (void)lines;
+#endif
+}
+
 class RecordWorker {
  public:
   // Keys: one per record, or none for the keys 1, 2, 3, ...
@@ -423,13 +450,20 @@ class RecordWorker {
     block.ends.reserve(block.end - block.begin);
     block.shapes.reserve(block.end - block.begin);
     for (std::size_t i = block.begin; i < block.end; ++i) {
-      text_.clear();
-      const Appended found = append_utf16(texts_[i], text_);
+      PyObject* const text = texts_[i];
+      if (i + 2 < block.end) prefetch_str(texts_[i + 2], 3);
+      // One buffer for every record, grown to the longest: no allocation
+      // and no clearing per record.
+      const std::size_t most = max_utf16(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)));
+      if (buffer_.size() < most) buffer_.resize(std::max(most, 2 * buffer_.size()));
+      const Appended found = write_utf16(text, buffer_.data());
       if (found.lone_surrogate != kNone) throw LoneSurrogate{i, found.lone_surrogate};
-      if (found.line_break) text_ = tq::to_crlf(text_);
+      std::u16string_view input(buffer_.data(), found.units);
+      std::u16string crlf;
+      if (found.line_break) input = crlf = tq::to_crlf(input);
       random_ = tq::RecordRandom(seed_, keys_.empty() ? tq::RecordKey::number(i + 1) : keys_[i]);
       const std::size_t from = block.results.size();
-      scrambler_.push_last(text_, block.results);
+      scrambler_.push_last(input, block.results);
       if (found.line_break) {  // the engine writes no CR of its own
         auto result = block.results.substr(from);
         block.results.resize(from);
@@ -446,7 +480,7 @@ class RecordWorker {
   const std::vector<PyObject*>& texts_;
   tq::RecordRandom random_;
   tq::Scrambler scrambler_;  // draws from random_
-  std::u16string text_;
+  std::u16string buffer_;    // the record's text as UTF-16
 };
 
 py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::handle threads,
@@ -480,6 +514,7 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
   std::size_t block_size = 0;
   for (std::size_t i = 0; i < n; ++i) {
     PyObject* text = PyTuple_GET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i));
+    if (i + 8 < n) prefetch_str(PyTuple_GET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i + 8)), 1);  // its length
     strs[i] = PyUnicode_Check(text) && PyUnicode_IS_READY(text) ? text : checked_str(text, element("texts", i));
     if (blocks.empty() || blocks.back().end - blocks.back().begin == 64 || block_size >= 32768) {
       blocks.emplace_back().begin = i;
@@ -490,30 +525,49 @@ py::list scramble_many(py::handle texts, py::handle keys, py::handle seed, py::h
     block_size += static_cast<std::size_t>(PyUnicode_GET_LENGTH(strs[i]));
   }
 
+  // The strs are made by the calling thread, with the GIL, block by block
+  // in order as the blocks are done, between blocks of its own: so they are
+  // made while the other threads still scramble, and each block's buffer
+  // goes as soon as its strs are made.
+  py::list results(n);
+  const std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[blocks.size()]);
+  for (std::size_t b = 0; b < blocks.size(); ++b) done[b].store(false, std::memory_order_relaxed);
+  std::size_t made = 0;  // the blocks whose strs are made
+  const auto make_strs = [&] {
+    for (; made < blocks.size() && done[made].load(std::memory_order_acquire); ++made) {
+      RecordBlock& block = blocks[made];
+      std::size_t from = 0;
+      for (std::size_t i = block.begin; i < block.end; ++i) {
+        const std::size_t to = block.ends[i - block.begin];
+        PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
+                        new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin])
+                            .release()
+                            .ptr());
+        from = to;
+      }
+      block.results = std::u16string();
+    }
+  };
   try {
     const py::gil_scoped_release unlocked;
-    run_parallel(blocks.size(), workers, [&] {
-      return [&, worker = std::make_unique<RecordWorker>(start, record_keys, strs, options)](std::size_t b) {
-        (*worker)(blocks[b]);
-      };
-    });
+    run_parallel(
+        blocks.size(), workers,
+        [&] {
+          return [&, worker = std::make_unique<RecordWorker>(start, record_keys, strs, options)](std::size_t b) {
+            (*worker)(blocks[b]);
+            done[b].store(true, std::memory_order_release);
+          };
+        },
+        [&] {
+          if (made < blocks.size() && done[made].load(std::memory_order_acquire)) {
+            const py::gil_scoped_acquire locked;
+            make_strs();
+          }
+        });
   } catch (const LoneSurrogate& found) {
     lone_surrogate(strs[found.record], found.index, element("texts", found.record));
   }
-
-  py::list results(n);
-  for (auto& block : blocks) {
-    std::size_t from = 0;
-    for (std::size_t i = block.begin; i < block.end; ++i) {
-      const std::size_t to = block.ends[i - block.begin];
-      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                      new_str(std::u16string_view(block.results).substr(from, to - from), block.shapes[i - block.begin])
-                          .release()
-                          .ptr());
-      from = to;
-    }
-    block.results = std::u16string();
-  }
+  make_strs();  // the blocks the other threads ended with
   return results;
 }
 

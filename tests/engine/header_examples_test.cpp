@@ -10,6 +10,7 @@
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/letter_shuffle.hpp"
@@ -103,6 +104,10 @@ TEST(HeaderExamples, InternalHeaders) {
   EXPECT_FALSE(line_break_at(u"a\rb", 1));
   EXPECT_TRUE(ends_with_line_break(u"a\r\n"));
   EXPECT_EQ(line_break_bits(0b001, 0b010, false), 0b001u);
+  const std::u16string hallo = u"Hallo, Welt";  // held in a string: of a literal GCC warns of reads in a branch only longer texts take
+  PlainRuns runs(hallo);
+  EXPECT_EQ(runs.end_of_run(0), 5u);
+  EXPECT_EQ(runs.end_of_run(5), 5u);
 
   std::u16string text = u"ab";
   {
@@ -132,11 +137,20 @@ TEST(HeaderExamples, InternalHeaders) {
 }
 
 // The fast paths take these units for word units of their own without
-// looking them up; the table must agree.
+// looking them up; the table must agree, and so must the masks of 64 units.
 TEST(HeaderExamples, PlainWordUnitsAreWordUnitsOfTheirOwn) {
   for (char32_t c = 0; c < 0x10000; ++c) {
     if (internal::is_plain_word_unit(static_cast<char16_t>(c))) {
       ASSERT_EQ(internal::unit_table()[c], internal::kWordUnit) << std::hex << static_cast<unsigned>(c);
+    }
+  }
+  char16_t units[64];
+  for (char32_t first = 0; first < 0x10000; first += 64) {
+    for (unsigned j = 0; j < 64; ++j) units[j] = static_cast<char16_t>(first + j);
+    const internal::PlainUnits masks = internal::plain_units(units);
+    for (unsigned j = 0; j < 64; ++j) {
+      ASSERT_EQ((masks.letters >> j) & 1, internal::is_plain_word_unit(units[j])) << std::hex << first + j;
+      ASSERT_EQ((masks.spaces >> j) & 1, units[j] == u' ') << std::hex << first + j;
     }
   }
 }
