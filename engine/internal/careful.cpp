@@ -141,7 +141,7 @@ std::size_t count_default_range(std::u16string_view text, std::size_t from, std:
 
 // Of 64 units: bit j of `letters` set where units[j] is one of
 // kCarefulPlainLetters, bit j of `spaces` where it is U+0020, bit j of `ws`
-// where it is 'w' or 'W'. (Without SSE2 none; every unit is then looked up.)
+// where it is 'w' or 'W'.
 struct PlainUnits {
   std::uint64_t letters = 0, spaces = 0, ws = 0;
 };
@@ -171,7 +171,14 @@ PlainUnits plain_units(const char16_t* units) {
     found.ws |= bits(w[0], w[1]) << j;
   }
 #else
-  (void)units;
+  for (unsigned j = 0; j < 64; ++j) {
+    const char16_t c = units[j];
+    bool letter = false;
+    for (const UnitRange& r : kCarefulPlainLetters) letter = letter || (c >= r.first && c <= r.last);
+    found.letters |= std::uint64_t{letter} << j;
+    found.spaces |= std::uint64_t{c == u' '} << j;
+    found.ws |= std::uint64_t{(c | 0x20) == u'w'} << j;
+  }
 #endif
   return found;
 }
