@@ -8,7 +8,8 @@
 # package's test, the release's files (made by scripts/package.sh, which
 # reuses the Windows and web builds: checked, installed, used and removed
 # again), the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
+# AddressSanitizer and UndefinedBehaviorSanitizer (on the portable code paths,
+# without SSE2), and each fuzz target for a
 # bounded time (TEXTQUIRL_FUZZ_SECONDS, default 30). Each stage says how long
 # the run has taken so far. A stage fails when none of its tests passed, and
 # when its end-to-end test was left out or skipped (no Chromium, no Wine, no X
@@ -39,9 +40,12 @@ stage "packages (scripts/package.sh, then installed, used and removed)"
 scripts/package.sh
 tests/packaging/run.sh
 
-stage "sanitizer build (ASan + UBSan)"
+# Built without the SSE2 paths (__SSE2__ undefined), so that the suite also
+# runs the portable code that the web page and other processors take.
+stage "sanitizer build (ASan + UBSan, portable code paths)"
 scripts/quiet.sh cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_SANITIZE=ON -DTEXTQUIRL_BUILD_BENCH=OFF
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTEXTQUIRL_SANITIZE=ON -DTEXTQUIRL_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS=-U__SSE2__
 cmake --build build-sanitize -j"$jobs"
 scripts/run-ctest.sh build-sanitize --output-on-failure -j"$jobs"
 
