@@ -336,7 +336,7 @@ void shuffle_in_blocks_noting(std::size_t n, Source& random, Value& value, Emit&
     const std::size_t first = b * kBlock;
     RemainingIndices<std::uint16_t> remaining(block_size(b));
     for (std::size_t i = first; i < next[b]; ++i) {
-      entries[i] = static_cast<Entry>(value(first + remaining.take(std::size_t{entries[i]} + 1)));
+      entries[i] = static_cast<Entry>(value(first + remaining.take(static_cast<std::size_t>(entries[i]) + 1)));
     }
     next[b] = first;
   }
