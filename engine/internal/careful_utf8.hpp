@@ -22,7 +22,7 @@ namespace textquirl::internal {
 // options.mode careful (the mode itself is not looked at), its result
 // encoded with each CR LF as LF. Returns the end of what it wrote.
 // Instantiated for DefaultRandom and RecordRandom (engine/record.hpp).
-//   DefaultRandom random;  char out[16];
+//   DefaultRandom random;  char out[32];
 //   careful_scramble_utf8("„Hallo“ 2024\n", random, {}, out) writes "„Hlalo“ 2024\n"
 template <class Source>
 char* careful_scramble_utf8(std::string_view text, Source& random, const ScrambleOptions& options, char* to);
