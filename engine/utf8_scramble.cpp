@@ -12,6 +12,7 @@
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/units.hpp"
 #include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
@@ -38,6 +39,10 @@ using internal::kClassBits;
 using internal::kJoins;
 using internal::kOpeningMark;
 using internal::kWordUnit;
+#if defined(__SSE2__)
+using internal::byte_bits;
+using internal::bytes_in_range;
+#endif
 using UnitTable = std::array<std::uint8_t, 65536>;
 
 inline std::uint64_t bit(unsigned j) { return std::uint64_t{1} << j; }
@@ -132,21 +137,15 @@ ByteMasks byte_masks(const std::uint8_t* p, std::size_t m) {
   ByteMasks masks;
 #if defined(__SSE2__)
   if (m == 64) {
-    // first <= x <= last, unsigned, per byte
-    const auto in_range = [](__m128i x, std::uint8_t first, std::uint8_t last) {
-      const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first)));
-      return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), _mm_setzero_si128());
-    };
     for (unsigned j = 0; j < 64; j += 16) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
-      const __m128i continuation = in_range(x, 0x80, 0xBF);
+      const __m128i continuation = bytes_in_range(x, 0x80, 0xBF);
       const __m128i plain = _mm_or_si128(
-          _mm_or_si128(_mm_or_si128(in_range(x, 'A', 'Z'), in_range(x, 'a', 'z')), in_range(x, '0', '9')),
-          _mm_or_si128(continuation, in_range(x, 0xC3, 0xC8)));
-      const auto bits = [](__m128i v) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))}; };
-      masks.plain |= bits(plain) << j;
-      masks.spaces |= bits(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))) << j;
-      masks.continuations |= bits(continuation) << j;
+          _mm_or_si128(_mm_or_si128(bytes_in_range(x, 'A', 'Z'), bytes_in_range(x, 'a', 'z')), bytes_in_range(x, '0', '9')),
+          _mm_or_si128(continuation, bytes_in_range(x, 0xC3, 0xC8)));
+      masks.plain |= byte_bits(plain) << j;
+      masks.spaces |= byte_bits(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))) << j;
+      masks.continuations |= byte_bits(continuation) << j;
     }
     return masks;
   }

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/word_rule.hpp"
 
 #if defined(__SSE2__)
@@ -148,27 +149,19 @@ struct PlainUnits {
 PlainUnits plain_units(const char16_t* units) {
   PlainUnits found;
 #if defined(__SSE2__)
-  const auto in_range = [](__m128i x, UnitRange r) {
-    const __m128i offset = _mm_sub_epi16(x, _mm_set1_epi16(static_cast<short>(r.first)));
-    const auto top = static_cast<short>(r.last - r.first);
-    return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(top)), _mm_setzero_si128());
-  };
-  const auto bits = [](__m128i low, __m128i high) {
-    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)))};
-  };
   for (unsigned j = 0; j < 64; j += 16) {
     const __m128i x[2] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(units + j)),
                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + j + 8))};
     __m128i letter[2], space[2], w[2];
     for (int h = 0; h < 2; ++h) {
       letter[h] = _mm_setzero_si128();
-      for (const UnitRange& r : kCarefulPlainLetters) letter[h] = _mm_or_si128(letter[h], in_range(x[h], r));
+      for (const UnitRange& r : kCarefulPlainLetters) letter[h] = _mm_or_si128(letter[h], units_in_range(x[h], r));
       space[h] = _mm_cmpeq_epi16(x[h], _mm_set1_epi16(' '));
       w[h] = _mm_cmpeq_epi16(_mm_or_si128(x[h], _mm_set1_epi16(0x20)), _mm_set1_epi16('w'));
     }
-    found.letters |= bits(letter[0], letter[1]) << j;
-    found.spaces |= bits(space[0], space[1]) << j;
-    found.ws |= bits(w[0], w[1]) << j;
+    found.letters |= unit_bits(letter[0], letter[1]) << j;
+    found.spaces |= unit_bits(space[0], space[1]) << j;
+    found.ws |= unit_bits(w[0], w[1]) << j;
   }
 #else
   for (unsigned j = 0; j < 64; ++j) {

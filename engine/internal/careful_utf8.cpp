@@ -12,6 +12,7 @@
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
+#include "engine/internal/unit_masks.hpp"
 #include "engine/internal/word_rule.hpp"
 #include "engine/internal/word_shuffler.hpp"
 #include "engine/record.hpp"
@@ -238,25 +239,19 @@ struct ByteMasks {
 ByteMasks byte_masks(const std::uint8_t* p) {
   ByteMasks masks;
 #if defined(__SSE2__)
-  // first <= x <= last, unsigned, per byte
-  const auto in_range = [](__m128i x, std::uint8_t first, std::uint8_t last) {
-    const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first)));
-    return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), _mm_setzero_si128());
-  };
-  const auto bits = [](__m128i v) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))}; };
   const auto is = [](__m128i x, char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
   for (unsigned j = 0; j < 64; j += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
     const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // 'A'..'Z' to 'a'..'z'
-    masks.letters |= bits(in_range(folded, 'a', 'z')) << j;
-    masks.spaces |= bits(is(x, ' ')) << j;
-    masks.high |= bits(x) << j;
-    masks.continuations |= bits(in_range(x, 0x80, 0xBF)) << j;
-    masks.low |= bits(in_range(x, 0x00, 0x1F)) << j;
-    masks.ats |= bits(is(x, '@')) << j;
-    masks.colons |= bits(is(x, ':')) << j;
-    masks.slashes |= bits(is(x, '/')) << j;
-    masks.ws |= bits(is(folded, 'w')) << j;
+    masks.letters |= byte_bits(bytes_in_range(folded, 'a', 'z')) << j;
+    masks.spaces |= byte_bits(is(x, ' ')) << j;
+    masks.high |= byte_bits(x) << j;
+    masks.continuations |= byte_bits(bytes_in_range(x, 0x80, 0xBF)) << j;
+    masks.low |= byte_bits(bytes_in_range(x, 0x00, 0x1F)) << j;
+    masks.ats |= byte_bits(is(x, '@')) << j;
+    masks.colons |= byte_bits(is(x, ':')) << j;
+    masks.slashes |= byte_bits(is(x, '/')) << j;
+    masks.ws |= byte_bits(is(folded, 'w')) << j;
   }
 #else
   for (unsigned j = 0; j < 64; ++j) {

@@ -1,5 +1,6 @@
 // Bit masks of 64 units at a time, for the scans that find words without
-// looking each unit up: the scramble's scan and the count of its draws.
+// looking each unit up: the scramble's scan and the count of its draws; and
+// the SSE2 steps that these and the UTF-8 scans' masks of bytes share.
 // Internal to the engine.
 #pragma once
 
@@ -17,6 +18,28 @@
 
 namespace textquirl::internal {
 
+#if defined(__SSE2__)
+// The SSE2 steps of every 64-at-a-time mask, the 16-bit units' and the
+// bytes' alike.
+// All ones in the 16-bit lanes of `x` that lie in r, unsigned.
+inline __m128i units_in_range(__m128i x, UnitRange r) {
+  const __m128i offset = _mm_sub_epi16(x, _mm_set1_epi16(static_cast<short>(r.first)));
+  const auto top = static_cast<short>(r.last - r.first);
+  return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(top)), _mm_setzero_si128());
+}
+// The 16 lanes of two vectors of 16-bit comparison results as 16 bits, `low` first.
+inline std::uint64_t unit_bits(__m128i low, __m128i high) {
+  return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)))};
+}
+// All ones in the bytes of `x` from `first` to `last`, unsigned.
+inline __m128i bytes_in_range(__m128i x, std::uint8_t first, std::uint8_t last) {
+  const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first)));
+  return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), _mm_setzero_si128());
+}
+// The top bits of the 16 bytes of `v` as 16 bits.
+inline std::uint64_t byte_bits(__m128i v) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))}; }
+#endif
+
 // Of 64 units: bit j of `letters` set where units[j] is one of the plain
 // word units (kPlainWordUnits), bit j of `spaces` where it is a space.
 //   plain_units(u"Ab c" + 60 more units).letters & 0xF == 0b1011
@@ -27,12 +50,6 @@ struct PlainUnits {
 [[gnu::always_inline]] inline PlainUnits plain_units(const char16_t* units) {
   PlainUnits found;
 #if defined(__SSE2__)
-  // first <= x <= last, unsigned, per lane
-  const auto in_range = [](__m128i x, UnitRange r) {
-    const __m128i offset = _mm_sub_epi16(x, _mm_set1_epi16(static_cast<short>(r.first)));
-    const auto top = static_cast<short>(r.last - r.first);
-    return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(top)), _mm_setzero_si128());
-  };
   // The upper and the lower case ASCII letters in one test: x | 0x20 is a
   // lower case letter exactly when x is a letter of either case.
   static_assert(kPlainWordUnits[0].first == u'A' && kPlainWordUnits[0].last == u'Z' &&
@@ -40,19 +57,16 @@ struct PlainUnits {
                 "the first two plain ranges are the ASCII letters");
   const auto plain = [&](const char16_t* at) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i any = in_range(_mm_or_si128(x, _mm_set1_epi16(0x20)), kPlainWordUnits[1]);
-    for (std::size_t r = 2; r < kPlainWordUnits.size(); ++r) any = _mm_or_si128(any, in_range(x, kPlainWordUnits[r]));
+    __m128i any = units_in_range(_mm_or_si128(x, _mm_set1_epi16(0x20)), kPlainWordUnits[1]);
+    for (std::size_t r = 2; r < kPlainWordUnits.size(); ++r) any = _mm_or_si128(any, units_in_range(x, kPlainWordUnits[r]));
     return any;
   };
   const auto space = [](const char16_t* at) {
     return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi16(' '));
   };
-  const auto bits = [](__m128i low, __m128i high) {
-    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)))};
-  };
   for (unsigned j = 0; j < 64; j += 16) {
-    found.letters |= bits(plain(units + j), plain(units + j + 8)) << j;
-    found.spaces |= bits(space(units + j), space(units + j + 8)) << j;
+    found.letters |= unit_bits(plain(units + j), plain(units + j + 8)) << j;
+    found.spaces |= unit_bits(space(units + j), space(units + j + 8)) << j;
   }
 #else
   for (unsigned j = 0; j < 64; ++j) {
