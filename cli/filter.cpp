@@ -309,10 +309,12 @@ struct Settings {
 // write their lines in turn; the first error stops all.
 class Pipeline {
  public:
-  // `prepared` holds, for the lines of work the UTF-8 road takes, their
-  // draws (per line: line breaks) + 1, and 0 for the others.
+  // `prepared` holds 0 for the lines of work the UTF-8 road does not take;
+  // for the others, per line, their line breaks + 1, else 1: their draws
+  // come from their layout (Utf8Scrambler::lay_out), before any wait.
   Pipeline(Io& io, const Settings& settings, const Cutting& cutting, std::vector<std::uint64_t> prepared)
-      : io_(io), settings_(settings), cutting_(cutting), utf8_lines_(prepared), draws_(std::move(prepared)) {}
+      : io_(io), settings_(settings), cutting_(cutting), utf8_lines_(prepared),
+        draws_(settings.per_line ? std::move(prepared) : std::vector<std::uint64_t>(prepared.size(), 0)) {}
 
   void run(unsigned workers) {
     std::vector<std::thread> threads;
@@ -353,12 +355,14 @@ class Pipeline {
     std::u16string scrambled;
     std::string_view encoded;     // in encode_room
     std::size_t bad_unit = kNone;  // where `encoded` stopped at an unpaired surrogate
+    std::uint64_t laid_out = 0;    // the draws of the line of work laid out in `utf8`
   };
 
   void work(unsigned first_line, unsigned workers) {
     try {
       Stage stage(settings_);
       for (std::size_t line = first_line; line < draws_.size(); line += workers) {
+        if (utf8_lines_[line] != 0 && !settings_.per_line) lay_out(line, stage);
         // Up to the draws (per line: the records) of the lines before this
         // one that others do.
         for (std::size_t other = line - std::min<std::size_t>(line, workers - 1); other < line; ++other) {
@@ -381,7 +385,7 @@ class Pipeline {
   void do_line(std::size_t line, Stage& stage) {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
     if (utf8_lines_[line] != 0) {
-      scramble_utf8_line(line, cutting_.pieces[begin], utf8_lines_[line] - 1, stage);
+      scramble_utf8_line(line, cutting_.pieces[begin], stage);
     } else if (end - begin == 1 && settings_.per_line) {  // the records of one piece
       decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
@@ -433,17 +437,27 @@ class Pipeline {
   }
 
   // A line of work of one piece on the UTF-8 road (engine/utf8_scramble.hpp),
-  // whose draws (per line: records) are known: scramble, write.
-  void scramble_utf8_line(std::size_t line, std::string_view piece, std::uint64_t draws, Stage& stage) {
+  // laid out at once, so that the workers after it learn its draws before
+  // it waits for the draws before it.
+  void lay_out(std::size_t line, Stage& stage) {
+    const std::string_view piece = cutting_.pieces[line == 0 ? 0 : cutting_.line_ends[line - 1]];
+    char* const begin = stage.encode_room.room(Utf8Scrambler::room(piece.size()));
+    stage.laid_out = stage.utf8.lay_out(piece, begin);
+    publish_draws(line, stage.laid_out);
+  }
+
+  // A line of work of one piece on the UTF-8 road: per line scrambled with
+  // its records known, else shuffled after its layout; then written.
+  void scramble_utf8_line(std::size_t line, std::string_view piece, Stage& stage) {
     char* const begin = stage.encode_room.room(Utf8Scrambler::room(piece.size()));
     const char* end = nullptr;
     if (settings_.per_line) {
       end = stage.utf8.scramble_records(piece, settings_.seed, stage.record, begin);
-      stage.record += draws;
+      stage.record += utf8_lines_[line] - 1;
     } else {
       const std::uint64_t before = stage.random.drawn();
-      end = stage.utf8.scramble(piece, stage.random, begin);
-      if (stage.random.drawn() - before != draws) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
+      end = stage.utf8.shuffle(stage.random);
+      if (stage.random.drawn() - before != stage.laid_out) throw std::logic_error("Zahl der Zufallswerte einer Zeile falsch gezählt");
     }
     stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
     stage.bad_unit = kNone;
@@ -603,13 +617,12 @@ void check_line_numbers(const std::vector<CheckedInput>& inputs, std::size_t tot
 }
 
 // One pass over the cut text, on `workers` threads (the pieces in as many
-// runs of about equal size): checks that each piece is UTF-8 and, for a
-// line of work of one piece that the UTF-8 road takes, counts its draws (per
-// line: its line breaks) while the piece is in the cache, so that the
-// workers that scramble need not count. Returns them as Pipeline's
-// `prepared`, or nothing when a piece is not UTF-8.
-std::optional<std::vector<std::uint64_t>> check_and_count(const Settings& settings, const Cutting& cutting,
-                                                          unsigned workers) {
+// runs of about equal size): checks that each piece is UTF-8 and marks the
+// lines of work of one piece that the UTF-8 road takes; per line, counts
+// their line breaks while the piece is in the cache. Returns the marks as
+// Pipeline's `prepared`, or nothing when a piece is not UTF-8.
+std::optional<std::vector<std::uint64_t>> check_and_mark(const Settings& settings, const Cutting& cutting,
+                                                         unsigned workers) {
   const std::size_t lines = cutting.line_ends.size();
   std::vector<std::uint64_t> prepared(lines, 0);
   std::vector<char> valid(workers, 1);
@@ -626,8 +639,7 @@ std::optional<std::vector<std::uint64_t>> check_and_count(const Settings& settin
       if (end - begin != 1) continue;
       const std::string_view piece = cutting.pieces[begin];
       if (!utf8.takes(piece)) continue;
-      prepared[line] = 1 + (settings.per_line ? static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'))
-                                              : utf8.count_draws(piece));
+      prepared[line] = 1 + (settings.per_line ? static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')) : 0);
     }
   };
   std::vector<std::thread> threads;
@@ -703,7 +715,7 @@ int run(std::span<const std::string_view> args, Io& io, std::size_t piece_bytes,
   for (const CheckedInput& input : inputs) total += input.text().size();
   const unsigned threads = workers != 0 ? workers : total >= kThreadedAtLeast ? 2 : 1;
   const Cutting cutting = cut(inputs, piece_bytes);
-  std::optional<std::vector<std::uint64_t>> prepared = check_and_count(settings, cutting, threads);
+  std::optional<std::vector<std::uint64_t>> prepared = check_and_mark(settings, cutting, threads);
   if (!prepared) {  // the first fault of the first input that has one, as a check of it whole finds it
     for (std::size_t i = 0; i < inputs.size(); ++i) check_input(options.inputs[i], inputs[i]);
     throw std::logic_error("ein Stück ungültig, die Eingaben gültig");

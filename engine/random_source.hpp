@@ -5,6 +5,7 @@
 // inject sources of their own.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -58,6 +59,18 @@ class Mt19937 {
     const std::uint32_t* outputs = output_ + index_;
     index_ += static_cast<std::uint32_t>(k);
     return outputs;
+  }
+
+  // Writes the next n outputs to `out`, as n calls would give them.
+  void fill(std::uint32_t* out, std::size_t n) {
+    while (n > 0) {
+      if (index_ == kSize) refill();
+      const std::uint32_t k = static_cast<std::uint32_t>(std::min<std::size_t>(n, kSize - index_));
+      std::copy_n(output_ + index_, k, out);
+      index_ += k;
+      out += k;
+      n -= k;
+    }
   }
 
   // Skips the next n outputs, as n calls would, at a fraction of their
@@ -129,6 +142,10 @@ class DefaultRandom final : public RandomSource {
   // The raw outputs of the next k values, when they come at once (see
   // Mt19937::take), or nullptr; value i is then float(outputs[i] >> 8) * 2^-24.
   const std::uint32_t* take(std::size_t k) { return engine_.take(k); }
+
+  // The raw outputs of the next n values written to `out`, the values then
+  // counted as drawn; value i is float(out[i] >> 8) * 2^-24.
+  void fill(std::uint32_t* out, std::size_t n) { engine_.fill(out, n); }
 
   // The same as pick_index(next(), n), in integer arithmetic: next() is
   // x / 2^24 for a 24-bit x, and for n < 2^28 the double-precision

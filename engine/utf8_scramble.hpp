@@ -67,6 +67,16 @@ class Utf8Scrambler {
   //   Utf8Scrambler().count_draws("Hallo Welt\n") == 5
   std::size_t count_draws(std::string_view text);
 
+  // scramble(text, random, to) in two steps, for callers that learn where
+  // their draws begin only after they know how many there are (threads
+  // that each take a part of one text): lay_out() does all but the draws
+  // and returns their number, count_draws(text); shuffle() then draws them
+  // and returns the end of the result. In between, `text` and `to` stay.
+  //   std::size_t draws = scrambler.lay_out("Hallo Welt\n", to);  // 5
+  //   random.discard(skipped);  char* end = scrambler.shuffle(random);
+  std::size_t lay_out(std::string_view text, char* to);
+  char* shuffle(DefaultRandom& random);
+
   class Impl;
 
  private:

@@ -36,6 +36,13 @@ inline std::string utf8_road_mismatch(std::string_view text, std::uint32_t seed,
   if (scrambler.count_draws(text) != count_draws(units, options)) return "count differs";
   if (scrambler.count_draws(text) != utf8_random.drawn()) return "count differs from the draws";
 
+  DefaultRandom two_step_random(seed);
+  result.assign(Utf8Scrambler::room(text.size()), '\0');
+  if (scrambler.lay_out(text, result.data()) != utf8_random.drawn()) return "lay_out counts other draws";
+  result.resize(static_cast<std::size_t>(scrambler.shuffle(two_step_random) - result.data()));
+  if (result != expected) return "in two steps \"" + result + "\", the UTF-16 road's \"" + expected + "\"";
+  if (two_step_random.drawn() != utf8_random.drawn()) return "draws in two steps differ";
+
   const std::uint64_t first = seed % 3;
   std::string records;
   std::uint64_t record = first;
