@@ -63,6 +63,10 @@ class Mt19937 {
 
   // Writes the next n outputs to `out`, as n calls would give them.
   void fill(std::uint32_t* out, std::size_t n) {
+    for (; n >= kSize && index_ == kSize; out += kSize, n -= kSize) {  // whole blocks tempered in place
+      twist();
+      temper(out);
+    }
     while (n > 0) {
       if (index_ == kSize) refill();
       const std::uint32_t k = static_cast<std::uint32_t>(std::min<std::size_t>(n, kSize - index_));
@@ -106,14 +110,18 @@ class Mt19937 {
   // is vectorised too and a draw is a single load.
   void refill() {
     twist();
+    temper(output_);
+    index_ = 0;
+  }
+
+  void temper(std::uint32_t* out) const {
     for (std::uint32_t i = 0; i < kSize; ++i) {
       std::uint32_t y = state_[i];
       y ^= y >> 11;
       y ^= (y << 7) & 0x9D2C5680u;
       y ^= (y << 15) & 0xEFC60000u;
-      output_[i] = y ^ (y >> 18);
+      out[i] = y ^ (y >> 18);
     }
-    index_ = 0;
   }
 
   std::uint32_t state_[kSize];

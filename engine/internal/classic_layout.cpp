@@ -106,18 +106,23 @@ using PackedWord = ClassicLayout::PackedWord;
 
 // The words of N inner characters of up to three bytes each, not all of
 // one: each character read as four bytes and written so, the cursor moving
-// by its length; the bytes written past the inner ones are put back.
+// by its length; the bytes written past the inner ones are put back. The
+// lengths come from the word's bits of character starts, and sit as
+// nibbles in one number, so that the cursor never waits for a load.
 template <unsigned N>
 void shuffle_packed_words(const PackedWord* first, const PackedWord* last, const std::uint8_t* text,
                           const std::uint8_t* text_end, char* to, const std::uint32_t* outputs) {
   for (const PackedWord* w = first; w != last; ++w) {
     const std::uint8_t* const from = text + w->from;
     std::uint32_t values[N];
-    std::uint8_t lengths[N];
-    std::size_t i = char_length(from[0]);
-    char* cursor = to + w->at + i;
+    std::uint64_t lengths = 0;
+    std::uint64_t starts = w->starts & (w->starts - 1);  // from the second character on
+    const auto inner = static_cast<unsigned>(std::countr_zero(starts));
     for (unsigned k = 0; k < N; ++k) {
-      const std::uint8_t* c = from + i;
+      const auto start = static_cast<unsigned>(std::countr_zero(starts));
+      starts &= starts - 1;
+      lengths |= std::uint64_t{std::countr_zero(starts) - start} << (4 * k);
+      const std::uint8_t* c = from + start;
       std::uint32_t value;
       if (std::endian::native == std::endian::little && c + 4 <= text_end) {
         std::memcpy(&value, c, 4);
@@ -125,11 +130,11 @@ void shuffle_packed_words(const PackedWord* first, const PackedWord* last, const
         value = c[0] | (std::uint32_t{c[1]} << 8) | (std::uint32_t{c + 2 < text_end ? c[2] : 0u} << 16);
       }
       values[k] = value;
-      lengths[k] = static_cast<std::uint8_t>(char_length(c[0]));
-      i += lengths[k];
     }
+    char* const last_character = to + w->at + std::countr_zero(starts);
     char kept[4];
-    std::memcpy(kept, to + w->at + i, 4);
+    std::memcpy(kept, last_character, 4);
+    char* cursor = to + w->at + inner;
     const std::uint32_t* const x = outputs + w->draw;
     std::uint64_t left = 0xFEDCBA9876543210;
     for (unsigned k = 0; k < N; ++k) {
@@ -141,10 +146,10 @@ void shuffle_packed_words(const PackedWord* first, const PackedWord* last, const
       } else {
         for (unsigned b = 0; b < 3; ++b) cursor[b] = static_cast<char>(value >> (8 * b));
       }
-      cursor += lengths[index];
+      cursor += (lengths >> (4 * index)) & 0xF;
       left = (left & below(shift)) | (((left >> shift) >> 4) << shift);
     }
-    std::memcpy(to + w->at + i, kept, 4);
+    std::memcpy(last_character, kept, 4);
   }
 }
 
@@ -213,8 +218,10 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
   std::size_t draws = 0;
   // Notes a word of text[from, end) at `at` in the result, with `continuations` bytes that continue a character.
   // Notes a word of text[from, end) at `at` in the result, with
-  // `continuations` bytes that continue a character (ASCII if none).
-  const auto note = [&](std::size_t from, std::size_t end, std::size_t at, std::size_t continuations) {
+  // `continuations` bytes that continue a character (ASCII if none); bit i
+  // of `starts` is set where one of its first 64 bytes starts a character.
+  const auto note = [&](std::size_t from, std::size_t end, std::size_t at, std::size_t continuations,
+                        std::uint64_t starts) {
     const std::size_t bytes = end - from, characters = bytes - continuations, inner = characters - 2;
     const bool shuffled = characters >= 4, short_enough = characters < kLengths + 2;
     if (continuations == 0) {  // no branch on the length, which is hard to predict
@@ -225,7 +232,7 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
     } else {
       const std::size_t length = shuffled && short_enough ? inner : 0;
       PackedWord* const slot = packed_end_[length];
-      *slot = {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(draws)};
+      *slot = {starts, static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(draws)};
       packed_end_[length] = slot + (length != 0);
     }
     if (shuffled && !short_enough) {
@@ -241,6 +248,7 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
   bool pending = false;        // the last block ended in a space, written; the next token decides
   std::uint64_t in_word = 0;   // bit 0: a word runs on from the last block
   std::size_t word_from = 0, word_at = 0, word_continuations = 0;
+  std::uint64_t word_starts = 0;  // of the word running on: its characters' starts in its first block, from bit 0
   for (blocks.load_first();; blocks.load_next()) {
     if (blocks.joins != 0) return false;
     const std::size_t base = blocks.base();
@@ -293,7 +301,9 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
         word_continuations += count_bits(continuations);
       } else {
         const auto e = static_cast<unsigned>(std::countr_zero(~words));
-        note(word_from, base + e, word_at, word_continuations + count_bits(continuations & below(e)));
+        const std::size_t before = base - word_from;  // its bytes in the blocks before
+        if (before < 64) word_starts |= (blocks.starts & below(e)) << before;
+        note(word_from, base + e, word_at, word_continuations + count_bits(continuations & below(e)), word_starts);
         in_word = 0;
       }
     }
@@ -307,10 +317,11 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
       if (after != 0) {
         const auto e = static_cast<unsigned>(std::countr_zero(after));
         const std::uint64_t inside = continuations & below(e) & ~below(s);
-        note(base + s, base + e, place(s), inside == 0 ? 0 : count_bits(inside));
+        note(base + s, base + e, place(s), inside == 0 ? 0 : count_bits(inside), blocks.starts >> s);
       } else {
         in_word = 1;
         word_from = base + s;
+        word_starts = blocks.starts >> s;
         word_at = place(s);
         word_continuations = count_bits(continuations & ~below(s));
       }
@@ -319,7 +330,7 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
     pending = full && (spaces >> 63) != 0;
     if (blocks.last()) break;
   }
-  if (in_word != 0) note(word_from, n, word_at, word_continuations);
+  if (in_word != 0) note(word_from, n, word_at, word_continuations, word_starts);
   if (pending) --out;
   space = flag != 0;
   end_ = out;

@@ -48,8 +48,10 @@ class ClassicLayout {
   struct Word {
     std::uint32_t at, draw;
   };
-  // A word of 4 to 18 characters, some of several bytes: also where it is in the text.
+  // A word of 4 to 18 characters, some of several bytes: also where it is
+  // in the text, and the bits of the bytes that start its characters.
   struct PackedWord {
+    std::uint64_t starts;
     std::uint32_t from, at, draw;
   };
 

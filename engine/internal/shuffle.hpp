@@ -401,12 +401,13 @@ void shuffle_short(std::size_t n, Source& random, Value&& value, Emit&& emit) {
     }
     return;
   }
-  std::uint8_t left[kShortShuffle];
-  for (std::size_t i = 0; i < n; ++i) left[i] = static_cast<std::uint8_t>(i);
+  // The remaining indices as the set bits of one word: the k-th is found
+  // by select_bit, with no moving of the ones after it.
+  std::uint64_t left = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
   for (std::size_t m = n; m > 0; --m) {
-    const std::size_t k = draw_index(random, m) - 1;
-    emit(value(static_cast<std::size_t>(left[k])));
-    for (std::size_t j = k + 1; j < m; ++j) left[j - 1] = left[j];
+    const unsigned at = select_bit(left, static_cast<unsigned>(draw_index(random, m)));
+    emit(value(static_cast<std::size_t>(at)));
+    left &= ~(std::uint64_t{1} << at);
   }
 }
 
