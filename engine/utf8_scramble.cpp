@@ -43,6 +43,12 @@ using internal::utf8::Blocks;
 using internal::utf8::char_length;
 using internal::utf8::code_point;
 using internal::utf8::UnitTable;
+// `options` in another mode.
+ScrambleOptions with_mode(ScrambleOptions options, Mode mode) {
+  options.mode = mode;
+  return options;
+}
+
 // Appends the UTF-16 units of `bytes` (valid UTF-8) to `units`.
 void decode(std::string_view bytes, std::u16string& units) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -163,7 +169,8 @@ class Utf8Scrambler::Impl {
  public:
   explicit Impl(const ScrambleOptions& options)
       : options_(options), default_(is_classic_default(options)), rule_(options),
-        rate_draw_(options.rate < 1.0 ? 1 : 0) {
+        rate_draw_(options.rate < 1.0 ? 1 : 0),
+        careful_default_(options.mode == Mode::careful && is_classic_default(with_mode(options, Mode::classic))) {
     for (const std::u16string& word : options.keep) {
       std::string bytes(3 * word.size(), '\0');
       bytes.resize(static_cast<std::size_t>(encode(word, bytes.data()) - bytes.data()));
@@ -214,12 +221,17 @@ class Utf8Scrambler::Impl {
   std::u16string units_, shuffled_;  // a word on the UTF-16 road
   std::vector<std::uint32_t> packed_;  // a word's inner characters, their bytes packed
   std::vector<std::uint32_t> bounds_;
+  // The two steps of the default options (lay_out(), shuffle()): which
+  // layout holds the text laid out, if one does, else scramble() does it
+  // all; the text and where it goes.
+  enum class Laid { kNot, kClassic, kCareful };
+  bool try_lay_out(std::string_view text, char* to);
   internal::ClassicLayout layout_;
-  // Between lay_out() and shuffle(): the text and where it goes, and
-  // whether layout_ has laid it out (else scramble() does it all).
+  internal::DeferredShuffles careful_shuffles_;
+  bool careful_default_;
+  Laid laid_ = Laid::kNot;
   std::string_view staged_text_;
   char* staged_to_ = nullptr;
-  bool laid_out_ = false;
 };
 
 // The draws of one word's shuffle taken at once from DefaultRandom's block
@@ -619,25 +631,41 @@ class Utf8Scrambler::Impl::Counter {
 // ClassicLayout; its notes of the words take a few bytes per byte.
 constexpr std::size_t kLaidOutAtMost = std::size_t{1} << 20;
 
-std::size_t Utf8Scrambler::Impl::lay_out(std::string_view text, char* to) {
+bool Utf8Scrambler::Impl::try_lay_out(std::string_view text, char* to) {
   staged_text_ = text;
   staged_to_ = to;
+  laid_ = Laid::kNot;
+  if (text.size() > kLaidOutAtMost) return false;
   bool space = false;
-  laid_out_ = default_ && options_.mode == Mode::classic && text.size() <= kLaidOutAtMost && layout_.lay_out(text, to, space);
-  return laid_out_ ? layout_.draws() : count_draws(text);
+  if (default_ && layout_.lay_out(text, to, space)) laid_ = Laid::kClassic;
+  if (careful_default_ && internal::careful_lay_out_utf8(text, to, careful_shuffles_)) laid_ = Laid::kCareful;
+  return laid_ != Laid::kNot;
+}
+
+std::size_t Utf8Scrambler::Impl::lay_out(std::string_view text, char* to) {
+  if (!try_lay_out(text, to)) return count_draws(text);
+  return laid_ == Laid::kClassic ? layout_.draws() : careful_shuffles_.draws();
 }
 
 char* Utf8Scrambler::Impl::shuffle(DefaultRandom& random) {
-  return laid_out_ ? layout_.shuffle(random) : scramble(staged_text_, random, staged_to_);
+  switch (laid_) {
+    case Laid::kClassic:
+      return layout_.shuffle(random);
+    case Laid::kCareful:
+      careful_shuffles_.shuffle(random);
+      return staged_to_ + staged_text_.size();
+    case Laid::kNot:
+      break;
+  }
+  return scramble(staged_text_, random, staged_to_);
 }
 
 template <class Source>
 char* Utf8Scrambler::Impl::scramble(std::string_view text, Source& random, char* to) {
-  if (options_.mode == Mode::careful) return internal::careful_scramble_utf8(text, random, options_, to);
   if constexpr (std::is_same_v<Source, DefaultRandom>) {
-    bool space = false;
-    if (default_ && text.size() <= kLaidOutAtMost && layout_.lay_out(text, to, space)) return layout_.shuffle(random);
+    if (try_lay_out(text, to)) return shuffle(random);
   }
+  if (options_.mode == Mode::careful) return internal::careful_scramble_utf8(text, random, options_, to);
   if (default_) {
     std::optional<typename Writer<Source, true>::Words> words;
     Writer<Source, true> writer(*this, random, words, text, to, false);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/internal/careful.hpp"
+#include "engine/internal/deferred_shuffles.hpp"
 #include "engine/internal/option_words.hpp"
 #include "engine/internal/output.hpp"
 #include "engine/internal/shuffle.hpp"
@@ -378,7 +379,7 @@ void scan_blocks(std::string_view text, Handler& handler) {
       open_characters = 0;
       x &= ~span;
     }
-    if constexpr (requires { handler.add_runs(x, continuations); }) {
+    if constexpr (requires { handler.add_runs(base, x, continuations); }) {
       if (handler.takes_runs()) {  // the words of the block at once
         if (x >> 63) {             // a word goes on into the next block
           const auto s = 64 - static_cast<unsigned>(std::countl_one(x));
@@ -389,12 +390,12 @@ void scan_blocks(std::string_view text, Handler& handler) {
         if (separators != 0) {
           const auto last = 63 - static_cast<unsigned>(std::countl_zero(separators));
           const std::uint64_t ended = x & ((std::uint64_t{2} << last) - 1);  // all bits when last is 63
-          handler.add_runs(ended, continuations);
+          handler.add_runs(base, ended, continuations);
           handler.commit();
-          handler.add_runs(x & ~ended, continuations);
+          handler.add_runs(base, x & ~ended, continuations);
           token_start = base + last + 1;
         } else {
-          handler.add_runs(x, continuations);
+          handler.add_runs(base, x, continuations);
         }
         base += 64;
         continue;
@@ -539,12 +540,12 @@ class CountHandler : public TokenHandler<CountHandler> {
   // min_length small enough for the bit operations below.
   bool takes_runs() const { return runs_; }
 
-  // Adds the draws of the words in `letters` (bits of 64 bytes, each run
-  // of them one whole word; `continuations` marks the bytes that continue
-  // a character). Words with a letter of several bytes one by one; the
+  // Adds the draws of the words in `letters` (bits of the 64 bytes at a
+  // base, each run of them one whole word; `continuations` marks the bytes
+  // that continue a character). Words with a letter of several bytes one by one; the
   // others at once: a word of min_length or more letters is a run that
   // holds min_length bits in a row.
-  void add_runs(std::uint64_t letters, std::uint64_t continuations) {
+  void add_runs(std::size_t, std::uint64_t letters, std::uint64_t continuations) {
     for (std::uint64_t c = continuations & letters; c != 0; c &= letters) {
       const auto j = static_cast<unsigned>(std::countr_zero(c));
       const std::uint64_t gaps = ~letters & ((std::uint64_t{1} << j) - 1);
@@ -752,6 +753,94 @@ class WriteHandler : public TokenHandler<WriteHandler<Source, kDefault>> {
   std::size_t pending_count_ = 0;
 };
 
+// Notes the words of the default options for DeferredShuffles, the text
+// copied as it is beforehand; a token with a character of several units
+// makes the layout fail (the one-step scramble then does it all).
+class LayoutHandler : public TokenHandler<LayoutHandler> {
+ public:
+  LayoutHandler(std::string_view text, DeferredShuffles& shuffles)
+      : TokenHandler(text, careful_options()), shuffles_(shuffles) {}
+
+  bool failed() const { return failed_; }
+
+  // The words of an open token are noted once it ends, in their order.
+  bool add(const Word& word) {
+    if (pending_count_ == kPending) return false;
+    pending_[pending_count_++] = Pending{false, word.first, word.end, word.characters};
+    return true;
+  }
+  void commit() {
+    for (std::size_t k = 0; k < pending_count_; ++k) {
+      const Pending& held = pending_[k];
+      if (held.runs) {
+        note_runs(held.at, held.letters, held.continuations);
+      } else {
+        word(Word{held.at, held.letters, held.continuations});
+      }
+    }
+    pending_count_ = 0;
+  }
+  void discard() { pending_count_ = 0; }
+
+  void word(const Word& word) {
+    if (word.characters < 4) return;
+    const std::size_t bytes = word.end - word.first;
+    std::uint64_t starts = 0;
+    if (word.characters != bytes) {
+      for (std::size_t i = 0; i < std::min<std::size_t>(bytes, 64); ++i) {
+        starts |= std::uint64_t{(p_[word.first + i] & 0xC0) != 0x80} << i;
+      }
+    }
+    shuffles_.note(word.first, word.end, word.first, bytes - word.characters, starts);
+  }
+
+  bool takes_runs() const { return true; }
+  // The words in `letters`, bits of the 64 bytes at `base`, each run of
+  // them one whole word, held until their token ends.
+  void add_runs(std::size_t base, std::uint64_t letters, std::uint64_t continuations) {
+    if (letters == 0) return;
+    if (pending_count_ == kPending) {
+      failed_ = true;  // a token of very many blocks: left to the one-step scramble
+      return;
+    }
+    pending_[pending_count_++] = Pending{true, base, letters, continuations};
+  }
+
+  void complex_token(std::u16string_view, const Token&) { failed_ = true; }
+
+ private:
+  // A word held (first, end, characters) or the runs of a block (base,
+  // letters, continuations).
+  struct Pending {
+    bool runs;
+    std::size_t at;
+    std::uint64_t letters, continuations;
+  };
+
+  static ScrambleOptions careful_options() {
+    ScrambleOptions options;
+    options.mode = Mode::careful;
+    return options;
+  }
+
+  // The words of four bytes or more (the others have nothing to shuffle).
+  void note_runs(std::size_t base, std::uint64_t x, std::uint64_t continuations) {
+    for (std::uint64_t w = x & ~(x << 1) & (x >> 1) & (x >> 2) & (x >> 3); w != 0; w &= w - 1) {
+      const auto s = static_cast<unsigned>(std::countr_zero(w));
+      const auto bytes = static_cast<unsigned>(std::countr_one(x >> s));
+      const std::uint64_t span = (bytes == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bytes) - 1) << s;
+      const std::uint64_t inside = continuations & span;
+      shuffles_.note(base + s, base + s + bytes, base + s, inside == 0 ? 0 : count_bits(inside), ~continuations >> s);
+    }
+  }
+
+  DeferredShuffles& shuffles_;
+  bool failed_ = false;
+  static constexpr std::size_t kPending = 64;
+  Pending pending_[kPending];
+  std::size_t pending_count_ = 0;
+};
+
 bool careful_default(const ScrambleOptions& options) {
   ScrambleOptions words = options;
   words.mode = Mode::classic;
@@ -775,6 +864,15 @@ char* careful_scramble_utf8(std::string_view text, Source& random, const Scrambl
 
 template char* careful_scramble_utf8<DefaultRandom>(std::string_view, DefaultRandom&, const ScrambleOptions&, char*);
 template char* careful_scramble_utf8<RecordRandom>(std::string_view, RecordRandom&, const ScrambleOptions&, char*);
+
+bool careful_lay_out_utf8(std::string_view text, char* to, DeferredShuffles& shuffles) {
+  if (text.size() > DeferredShuffles::kLongest) return false;
+  shuffles.start(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), to);
+  std::memcpy(to, text.data(), text.size());
+  LayoutHandler handler(text, shuffles);
+  scan_blocks(text, handler);
+  return !handler.failed();
+}
 
 std::size_t careful_count_draws_utf8(std::string_view text, const ScrambleOptions& options) {
   CountHandler handler(text, options);

@@ -15,6 +15,8 @@
 
 namespace textquirl::internal {
 
+class DeferredShuffles;
+
 // Writes to `to` (room for text.size() bytes, apart from `text`: the careful
 // scramble never changes the length) the careful scramble of `text`, valid UTF-8 with LF
 // line breaks and no CR in it, drawing from `random` exactly as
@@ -26,6 +28,15 @@ namespace textquirl::internal {
 //   careful_scramble_utf8("„Hallo“ 2024\n", random, {}, out) writes "„Hlalo“ 2024\n"
 template <class Source>
 char* careful_scramble_utf8(std::string_view text, Source& random, const ScrambleOptions& options, char* to);
+
+// careful_scramble_utf8 with the default options in two steps: writes
+// `text` to `to` as it is and notes its words in `shuffles`; then
+// shuffles.shuffle(random) gives the result, drawing shuffles.draws()
+// values. False, with nothing usable written, for a text longer than
+// DeferredShuffles::kLongest or with a character of several UTF-16 units
+// (the one-step scramble's business).
+//   careful_lay_out_utf8("„Hallo“ 2024\n", to, shuffles) == true;  shuffles.draws() == 3
+bool careful_lay_out_utf8(std::string_view text, char* to, DeferredShuffles& shuffles);
 
 // The number of values careful_scramble_utf8(text, ..., options, ...)
 // draws, without drawing them; the same as count_draws(text decoded with
