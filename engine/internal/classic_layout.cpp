@@ -63,6 +63,7 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
     const std::uint8_t* const bytes = p + base;
     if (edits == 0) {
       std::memcpy(out, bytes, 64);
+      out += 64;
     } else {
       char* o = out;
       unsigned last = 0;
@@ -78,14 +79,24 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
         }
       }
       const unsigned m = full ? 64 : static_cast<unsigned>(n - base);
-      if (last < m) std::memcpy(o, bytes + last, m - last);
+      if (last < m) {
+        std::memcpy(o, bytes + last, m - last);
+        o += m - last;
+      }
+      out = o;
     }
-    out = out_base + 64 - count_bits(gone) + count_bits(added);
-    // Where a word starting at bit j lands in the result.
+    // Where a word starting at bit j lands in the result, for j rising:
+    // moved by the edits up to j (a word never starts at a space that goes).
+    std::uint64_t edits_ahead = edits;
+    std::size_t shift = static_cast<std::size_t>(out_base - to);
     const auto place = [&](unsigned j) -> std::size_t {
-      std::size_t at = static_cast<std::size_t>(out_base - to) + j;
-      if (edits != 0) at = at - count_bits(gone & below(j)) + count_bits(added & up_to(j));
-      return at;
+      while (edits_ahead != 0 && (edits_ahead & up_to(j)) != 0) {
+        const auto e = static_cast<unsigned>(std::countr_zero(edits_ahead));
+        shift += (added >> e) & 1;
+        shift -= (gone >> e) & 1;
+        edits_ahead &= edits_ahead - 1;
+      }
+      return shift + j;
     };
 
     const std::uint64_t continuations = words & ~blocks.starts;
@@ -114,8 +125,8 @@ bool ClassicLayout::lay_out(std::string_view text, char* to, bool& space) {
       } else {
         in_word = 1;
         word_from = base + s;
-        word_starts = blocks.starts >> s;
         word_at = place(s);
+        word_starts = blocks.starts >> s;
         word_continuations = count_bits(continuations & ~below(s));
       }
     }

@@ -1,5 +1,6 @@
 #include "engine/internal/deferred_shuffles.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -93,7 +94,6 @@ void shuffle_words(const Word* first, const Word* last, char* to, const std::uin
   }
 }
 
-using PackedWord = DeferredShuffles::PackedWord;
 
 // The words of N inner characters of up to three bytes each, not all of
 // one: each character read as four bytes and written so, the cursor moving
@@ -101,24 +101,23 @@ using PackedWord = DeferredShuffles::PackedWord;
 // lengths come from the word's bits of character starts, and sit as
 // nibbles in one number, so that the cursor never waits for a load.
 template <unsigned N>
-void shuffle_packed_words(const PackedWord* first, const PackedWord* last, const std::uint8_t* text,
-                          const std::uint8_t* text_end, char* to, const std::uint32_t* outputs) {
-  for (const PackedWord* w = first; w != last; ++w) {
-    const std::uint8_t* const from = text + w->from;
+void shuffle_packed_words(const Word* first, const Word* last, char* to, const std::uint32_t* outputs) {
+  for (const Word* w = first; w != last; ++w) {
+    const char* const from = to + w->at;  // the word as the text has it
     std::uint32_t values[N];
-    std::uint64_t lengths = 0;
     std::uint64_t starts = w->starts & (w->starts - 1);  // from the second character on
+    std::uint64_t lengths = 0;
     const auto inner = static_cast<unsigned>(std::countr_zero(starts));
     for (unsigned k = 0; k < N; ++k) {
       const auto start = static_cast<unsigned>(std::countr_zero(starts));
       starts &= starts - 1;
       lengths |= std::uint64_t{std::countr_zero(starts) - start} << (4 * k);
-      const std::uint8_t* c = from + start;
       std::uint32_t value;
-      if (std::endian::native == std::endian::little && c + 4 <= text_end) {
-        std::memcpy(&value, c, 4);
-      } else {  // the last character follows: c[1] is the word's
-        value = c[0] | (std::uint32_t{c[1]} << 8) | (std::uint32_t{c + 2 < text_end ? c[2] : 0u} << 16);
+      if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, from + start, 4);  // the result has room past its end
+      } else {
+        value = 0;
+        for (unsigned b = 0; b < 3; ++b) value |= std::uint32_t{static_cast<std::uint8_t>(from[start + b])} << (8 * b);
       }
       values[k] = value;
     }
@@ -145,11 +144,11 @@ void shuffle_packed_words(const PackedWord* first, const PackedWord* last, const
 }
 
 template <unsigned... N>
-void shuffle_all(std::integer_sequence<unsigned, N...>, Word* const* begin, Word* const* end,
-                 PackedWord* const* packed_begin, PackedWord* const* packed_end, const std::uint8_t* text,
-                 const std::uint8_t* text_end, char* to, const std::uint32_t* outputs) {
+void shuffle_all(std::integer_sequence<unsigned, N...>, Word* const* begin, Word* const* end, char* to,
+                 const std::uint32_t* outputs) {
+  constexpr unsigned kPacked = sizeof...(N) + 2;
   (shuffle_words<N + 2>(begin[N + 2], end[N + 2], to, outputs), ...);
-  (shuffle_packed_words<N + 2>(packed_begin[N + 2], packed_end[N + 2], text, text_end, to, outputs), ...);
+  (shuffle_packed_words<N + 2>(begin[kPacked + N + 2], end[kPacked + N + 2], to, outputs), ...);
 }
 
 }  // namespace
@@ -159,34 +158,23 @@ void DeferredShuffles::start(const std::uint8_t* text, std::size_t size, char* t
   size_ = size;
   to_ = to;
   draws_ = 0;
-  // A word of c bytes and the byte after it: at most size / c + 1 of them.
+  // A word of c bytes and the byte after it: at most size / c + 1 of
+  // them; a word of n + 2 characters, not all ASCII, has n + 3 bytes.
   std::size_t words = 1;
-  for (unsigned n = 2; n < kLengths; ++n) words += size / (n + 2) + 1;
+  for (unsigned n = 2; n < kLengths; ++n) words += (size / (n + 2) + 1) + (size / (n + 3) + 1);
   if (words > words_room_) {
     words_.reset();
     words_.reset(new Word[words]);
     words_room_ = words;
   }
   Word* next = words_.get();
-  begin_[0] = end_[0] = next++;
-  begin_[1] = end_[1] = begin_[0];
-  for (unsigned n = 2; n < kLengths; ++n) {
-    begin_[n] = end_[n] = next;
-    next += size / (n + 2) + 1;
-  }
-  // A packed word has a byte more than characters, at least.
-  std::size_t packed = 1;
-  for (unsigned n = 2; n < kLengths; ++n) packed += size / (n + 3) + 1;
-  if (packed > packed_room_) {
-    packed_words_.reset();
-    packed_words_.reset(new PackedWord[packed]);
-    packed_room_ = packed;
-  }
-  PackedWord* next_packed = packed_words_.get();
-  packed_begin_[0] = packed_end_[0] = packed_begin_[1] = packed_end_[1] = next_packed++;
-  for (unsigned n = 2; n < kLengths; ++n) {
-    packed_begin_[n] = packed_end_[n] = next_packed;
-    next_packed += size / (n + 3) + 1;
+  Word* const unshuffled = next++;
+  for (unsigned kind = 0; kind < 2; ++kind) {
+    for (unsigned n = 0; n < kLengths; ++n) {
+      Word*& begin = begin_[kind * kLengths + n];
+      begin = end_[kind * kLengths + n] = n < 2 ? unshuffled : next;
+      if (n >= 2) next += size / (n + 2 + kind) + 1;
+    }
   }
   // Longer words have 19 bytes or more.
   const std::size_t others = size / 19 + 2;
@@ -205,8 +193,7 @@ void DeferredShuffles::shuffle(DefaultRandom& random) {
     outputs_room_ = draws_;
   }
   random.fill(outputs_.get(), draws_);
-  shuffle_all(std::make_integer_sequence<unsigned, kLengths - 2>{}, begin_, end_, packed_begin_, packed_end_, text_,
-              text_ + size_, to_, outputs_.get());
+  shuffle_all(std::make_integer_sequence<unsigned, kLengths - 2>{}, begin_, end_, to_, outputs_.get());
   for (const OtherWord* w = others_.get(); w != others_end_; ++w) shuffle_other(*w, outputs_.get());
 }
 

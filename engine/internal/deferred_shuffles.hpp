@@ -27,31 +27,29 @@ class DeferredShuffles {
   static constexpr std::size_t kLongest = std::size_t{1} << 30;
 
   // Forgets the words noted before, for a text of `size` bytes (at most
-  // kLongest) at `text` whose result is at `to`.
+  // kLongest) at `text` whose result is at `to`, with room for 2 * size +
+  // 64 bytes there.
   void start(const std::uint8_t* text, std::size_t size, char* to);
 
   // Notes the word text[from, end), which stands at `at` in the result,
   // with `continuations` bytes that continue a character (none: ASCII);
   // bit i of `starts` is set where one of its first 64 bytes starts a
-  // character (looked at only when not ASCII). A word of fewer than four
+  // character (needed only when not ASCII). A word of fewer than four
   // characters is not shuffled; the others take one draw per inner
   // character, in the order noted. The characters have up to three bytes.
   void note(std::size_t from, std::size_t end, std::size_t at, std::size_t continuations, std::uint64_t starts) {
     const std::size_t bytes = end - from, characters = bytes - continuations, inner = characters - 2;
     const bool shuffled = characters >= 4, short_enough = characters < kLengths + 2;
+    // The list by kind and length, with no branch on either: both are
+    // hard to predict.
     const std::size_t length = shuffled && short_enough ? inner : 0;
-    const auto at32 = static_cast<std::uint32_t>(at), draw = static_cast<std::uint32_t>(draws_);
-    if (continuations == 0) {  // no branch on the length, which is hard to predict
-      Word* const slot = end_[length];
-      *slot = {at32, draw};
-      end_[length] = slot + (length != 0);
-    } else {
-      PackedWord* const slot = packed_end_[length];
-      *slot = {starts, static_cast<std::uint32_t>(from), at32, draw};
-      packed_end_[length] = slot + (length != 0);
-    }
+    const std::size_t list = (continuations != 0 ? kLengths : 0) + length;
+    Word* const slot = end_[list];
+    *slot = {static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(draws_), starts};
+    end_[list] = slot + (length != 0);
     if (shuffled && !short_enough) {
-      *others_end_++ = {static_cast<std::uint32_t>(from), at32, draw, static_cast<std::uint32_t>(bytes),
+      *others_end_++ = {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(at),
+                        static_cast<std::uint32_t>(draws_), static_cast<std::uint32_t>(bytes),
                         static_cast<std::uint32_t>(characters)};
     }
     draws_ += shuffled ? inner : 0;
@@ -65,15 +63,11 @@ class DeferredShuffles {
   // `random`: each word as shuffle_values over its inner characters draws.
   void shuffle(DefaultRandom& random);
 
-  // An ASCII word of 4 to 18 letters: where it is in the result, its first draw.
+  // A word of 4 to 18 characters: where it is in the result, its first
+  // draw, and (unless ASCII) the bits of the bytes that start a character.
   struct Word {
     std::uint32_t at, draw;
-  };
-  // A word of 4 to 18 characters, some of several bytes: also where it is
-  // in the text, and the bits of the bytes that start its characters.
-  struct PackedWord {
     std::uint64_t starts;
-    std::uint32_t from, at, draw;
   };
 
  private:
@@ -81,8 +75,10 @@ class DeferredShuffles {
   struct OtherWord {
     std::uint32_t from, at, draw, bytes, characters;
   };
-  // Words by the number of their inner characters, 2 .. 16; 0 takes the
-  // words without a shuffle (never read back).
+  // Words by the number of their inner characters, 2 .. 16, the ASCII
+  // ones in lists 0 .. 16, the others in lists kLengths + (0 .. 16); lists
+  // 0, 1, kLengths and kLengths + 1 take the words without a shuffle (one
+  // slot, never read back).
   static constexpr unsigned kLengths = 17;
 
   void shuffle_other(const OtherWord& word, const std::uint32_t* outputs);
@@ -93,12 +89,8 @@ class DeferredShuffles {
   std::size_t draws_ = 0;
   std::unique_ptr<Word[]> words_;
   std::size_t words_room_ = 0;
-  Word* begin_[kLengths] = {};
-  Word* end_[kLengths] = {};
-  std::unique_ptr<PackedWord[]> packed_words_;
-  std::size_t packed_room_ = 0;
-  PackedWord* packed_begin_[kLengths] = {};
-  PackedWord* packed_end_[kLengths] = {};
+  Word* begin_[2 * kLengths] = {};
+  Word* end_[2 * kLengths] = {};
   std::unique_ptr<OtherWord[]> others_;
   std::size_t others_room_ = 0;
   OtherWord* others_end_ = nullptr;
