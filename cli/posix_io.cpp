@@ -15,6 +15,8 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace textquirl::cli {
@@ -109,6 +111,49 @@ std::size_t in_huge_pages(std::size_t bytes) {
   return (bytes + kHugePage - 1) / kHugePage * kHugePage;
 }
 
+// Files from this size on are read in two halves side by side.
+constexpr std::size_t kSplitReadAtLeast = std::size_t{1} << 22;
+
+// Bytes [from, to) of `fd` into data + from, or fewer at its end; an error's errno in `error`.
+std::size_t read_range(int fd, char* data, std::size_t from, std::size_t to, int& error) {
+  std::size_t done = 0;
+  while (from + done < to) {
+    const ssize_t got = pread(fd, data + from + done, std::min(to - from - done, kMaxSyscallBytes),
+                              static_cast<off_t>(from + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+// The first `size` bytes of a regular file into `data`, the second half on a
+// thread of its own, so that the kernel copies (and clears fresh pages) on
+// two processors. On return `have` is `size` and the file offset is there,
+// or, should the file have become shorter, both are 0; without a thread,
+// nothing is read.
+IoStatus read_in_halves(int fd, char* data, std::size_t size, std::size_t& have) {
+  const std::size_t half = size / 2;
+  std::size_t second_done = 0;
+  int first_error = 0, second_error = 0;
+  std::thread second;
+  try {
+    second = std::thread([&] { second_done = read_range(fd, data, half, size, second_error); });
+  } catch (const std::system_error&) {
+    return {};
+  }
+  const std::size_t first_done = read_range(fd, data, 0, half, first_error);
+  second.join();
+  if (first_error != 0 || second_error != 0) return {system_error_text(first_error != 0 ? first_error : second_error)};
+  have = first_done == half && second_done == size - half ? size : 0;
+  if (lseek(fd, static_cast<off_t>(have), SEEK_SET) < 0) return {system_error_text(errno)};
+  return {};
+}
+
 // The same as read_all into an anonymous mapping: growing it moves pages
 // instead of copying bytes, and pages not yet read into cost nothing, so
 // the peak stays at about the input's size. `expected` (the size of a
@@ -123,6 +168,7 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound, 
   char* data = nullptr;
   std::size_t capacity = 0;
   std::size_t have = 0;
+  bool halves_tried = false;
   const auto release = [&] {
     if (data != nullptr) munmap(data, capacity);
   };
@@ -146,6 +192,15 @@ IoStatus read_all_mapped(int fd, InputBytes& contents, const InputBound& bound, 
       data = static_cast<char*>(moved);
       capacity = grown;
       madvise(data, capacity, MADV_HUGEPAGE);  // a hint; refused where huge pages are off
+    }
+    if (!halves_tried && expected >= kSplitReadAtLeast && expected < capacity && expected <= limit) {
+      halves_tried = true;
+      const IoStatus status = read_in_halves(fd, data, expected, have);
+      if (!status.ok()) {
+        release();
+        return status;
+      }
+      continue;
     }
     const std::size_t want = std::min({capacity - have, kMaxSyscallBytes, limit + 1 - have});
     const ssize_t got = read(fd, data + have, want);

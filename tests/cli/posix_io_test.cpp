@@ -42,10 +42,11 @@ class StdinFrom {
 TEST(PosixIo, ReadsWholeInputsAndNamesSystemErrors) {
   const std::filesystem::path dir = testing::TempDir();
   const std::filesystem::path path = dir / "posix_io_test.txt";
-  // larger than one read block and than kMapAtLeast, with NUL bytes and no final line break
+  // larger than one read block, than kMapAtLeast and than a read in halves (of odd size),
+  // with NUL bytes and no final line break
   std::string contents;
-  for (int i = 0; contents.size() < 3'000'000; ++i) contents += "Zeile " + std::to_string(i) + '\0';
-  contents.resize(3'000'000);
+  for (int i = 0; contents.size() < 5'000'001; ++i) contents += "Zeile " + std::to_string(i) + '\0';
+  contents.resize(5'000'001);
   std::ofstream(path, std::ios::binary) << contents;
 
   PosixIo io;
