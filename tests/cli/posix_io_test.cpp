@@ -65,7 +65,7 @@ TEST(PosixIo, ReadsWholeInputsAndNamesSystemErrors) {
   EXPECT_EQ(max_input_bytes(12'000'000), 1'000'000u);
   PosixIo small(12'000'000);  // room for 1.000.000 input bytes
   const std::string file_too_large =
-      "Die Datei ist mit 3.000.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000.000 Bytes)";
+      "Die Datei ist mit 5.000.001 Bytes zu groß für den Arbeitsspeicher dieses Rechners (12.000.000 Bytes)";
   const std::string stream_too_large =
       "Die Eingabe ist mit mehr als 1.000.000 Bytes zu groß für den Arbeitsspeicher dieses Rechners "
       "(12.000.000 Bytes)";
