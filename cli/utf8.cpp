@@ -40,6 +40,20 @@ constexpr std::size_t kBlock = 16;
 unsigned non_ascii_bytes(const std::uint8_t* p) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
+// Whether the 16 bytes at `p`, whose bytes of 0x80 or more are `high`, are
+// ASCII and whole sequences of two bytes (C2 .. DF, then 80 .. BF), the
+// most of Latin text: then they are valid UTF-8 as they stand.
+bool two_byte_block(const std::uint8_t* p, unsigned high) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto in_range = [&](std::uint8_t low, std::uint8_t top) {  // unsigned: both moved down by 0x80 and compared signed
+    const __m128i shifted = _mm_xor_si128(x, _mm_set1_epi8(static_cast<char>(0x80)));
+    const __m128i above = _mm_cmpgt_epi8(shifted, _mm_set1_epi8(static_cast<char>(top ^ 0x80)));
+    const __m128i below = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(low ^ 0x80)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(_mm_or_si128(above, below), _mm_set1_epi8(-1))));
+  };
+  const unsigned continuations = in_range(0x80, 0xBF), leads = in_range(0xC2, 0xDF);
+  return (continuations | leads) == high && continuations == ((leads << 1) & 0xFFFF) && (leads >> 15) == 0;
+}
 // Widens the 16 bytes at `p` to `to`; marks LF and bytes of 0x80 or more.
 unsigned widen_block(const std::uint8_t* p, char16_t* to) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -62,6 +76,7 @@ unsigned narrow_block(const char16_t* p, char* to) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(special_a, special_b)));
 }
 #else
+bool two_byte_block(const std::uint8_t*, unsigned) { return false; }
 unsigned non_ascii_bytes(const std::uint8_t* p) {
   unsigned mask = 0;
   for (unsigned k = 0; k < kBlock; ++k) mask |= static_cast<unsigned>(p[k] >= 0x80) << k;
@@ -155,7 +170,7 @@ void check_utf8(std::string_view utf8) {
   while (i < n) {
     if (n - i >= kBlock) {
       const unsigned high = non_ascii_bytes(bytes + i);
-      if (high == 0) {
+      if (high == 0 || two_byte_block(bytes + i, high)) {
         i += kBlock;
         continue;
       }
