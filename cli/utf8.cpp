@@ -40,19 +40,27 @@ constexpr std::size_t kBlock = 16;
 unsigned non_ascii_bytes(const std::uint8_t* p) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
-// Whether the 16 bytes at `p`, whose bytes of 0x80 or more are `high`, are
-// ASCII and whole sequences of two bytes (C2 .. DF, then 80 .. BF), the
-// most of Latin text: then they are valid UTF-8 as they stand.
-bool two_byte_block(const std::uint8_t* p, unsigned high) {
-  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const auto in_range = [&](std::uint8_t low, std::uint8_t top) {  // unsigned: both moved down by 0x80 and compared signed
-    const __m128i shifted = _mm_xor_si128(x, _mm_set1_epi8(static_cast<char>(0x80)));
-    const __m128i above = _mm_cmpgt_epi8(shifted, _mm_set1_epi8(static_cast<char>(top ^ 0x80)));
-    const __m128i below = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(low ^ 0x80)));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(_mm_or_si128(above, below), _mm_set1_epi8(-1))));
-  };
-  const unsigned continuations = in_range(0x80, 0xBF), leads = in_range(0xC2, 0xDF);
-  return (continuations | leads) == high && continuations == ((leads << 1) & 0xFFFF) && (leads >> 15) == 0;
+// Whether the 64 bytes at `p` are ASCII and whole sequences of two bytes
+// (C2 .. DF, then 80 .. BF), the most of Latin text: then they are valid
+// UTF-8 as they stand.
+bool two_byte_block(const std::uint8_t* p) {
+  std::uint64_t high = 0, continuations = 0, leads = 0;
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  // Unsigned ranges: the bytes moved down by 0x80 and compared signed.
+  const __m128i continuation_top = _mm_set1_epi8(static_cast<char>(0xBF ^ 0x80));
+  const __m128i lead_low = _mm_set1_epi8(static_cast<char>(0xC2 ^ 0x80));
+  const __m128i lead_top = _mm_set1_epi8(static_cast<char>(0xDF ^ 0x80));
+  for (unsigned j = 0; j < 64; j += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+    const __m128i shifted = _mm_xor_si128(x, flip);
+    const __m128i continuation = _mm_andnot_si128(_mm_cmpgt_epi8(shifted, continuation_top), x);
+    const __m128i lead = _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(shifted, lead_low), _mm_cmpgt_epi8(shifted, lead_top)),
+                                          _mm_set1_epi8(-1));
+    high |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(x))) << j;
+    continuations |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(continuation))) << j;
+    leads |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(lead))) << j;
+  }
+  return (continuations | leads) == high && continuations == leads << 1 && (leads >> 63) == 0;
 }
 // Widens the 16 bytes at `p` to `to`; marks LF and bytes of 0x80 or more.
 unsigned widen_block(const std::uint8_t* p, char16_t* to) {
@@ -76,7 +84,7 @@ unsigned narrow_block(const char16_t* p, char* to) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(special_a, special_b)));
 }
 #else
-bool two_byte_block(const std::uint8_t*, unsigned) { return false; }
+bool two_byte_block(const std::uint8_t*) { return false; }
 unsigned non_ascii_bytes(const std::uint8_t* p) {
   unsigned mask = 0;
   for (unsigned k = 0; k < kBlock; ++k) mask |= static_cast<unsigned>(p[k] >= 0x80) << k;
@@ -168,20 +176,24 @@ void check_utf8(std::string_view utf8) {
   const std::size_t n = utf8.size();
   std::size_t i = 0;
   while (i < n) {
-    if (n - i >= kBlock) {
-      const unsigned high = non_ascii_bytes(bytes + i);
-      if (high == 0 || two_byte_block(bytes + i, high)) {
-        i += kBlock;
+    while (n - i >= 64 && two_byte_block(bytes + i)) i += 64;
+    // The next 64 bytes (at least) sequence by sequence, ASCII 16 bytes at a time.
+    for (const std::size_t stop = std::min(n, i + 64); i < stop;) {
+      if (n - i >= kBlock) {
+        const unsigned high = non_ascii_bytes(bytes + i);
+        if (high == 0) {
+          i += kBlock;
+          continue;
+        }
+        i += static_cast<std::size_t>(std::countr_zero(high));
+      } else if (bytes[i] < 0x80) {
+        ++i;
         continue;
       }
-      i += static_cast<std::size_t>(std::countr_zero(high));
-    } else if (bytes[i] < 0x80) {
-      ++i;
-      continue;
+      const std::size_t length = valid_sequence_length(bytes, i, n);
+      if (length == 0) throw detail::invalid_sequence(utf8, i, valid_start_end(bytes, i, n));
+      i += length;
     }
-    const std::size_t length = valid_sequence_length(bytes, i, n);
-    if (length == 0) throw detail::invalid_sequence(utf8, i, valid_start_end(bytes, i, n));
-    i += length;
   }
 }
 

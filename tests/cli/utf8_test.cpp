@@ -113,7 +113,8 @@ TEST(Utf8RoundTrip, RandomValidTextsSurvive) {
   const char32_t limits[] = {0x80, 0x800, 0x10000, 0x110000};  // 1 to 4 bytes in UTF-8
   for (int round = 0; round < 500; ++round) {
     std::u16string text;
-    for (int i = std::uniform_int_distribution<int>(0, 40)(random); i > 0; --i) {
+    // Every tenth text long enough for the checks of 64 bytes at a time.
+    for (int i = std::uniform_int_distribution<int>(0, round % 10 == 0 ? 400 : 40)(random); i > 0; --i) {
       char32_t c = std::uniform_int_distribution<char32_t>(0, limits[random() % 4] - 1)(random);
       if (c >= 0xD800 && c <= 0xDFFF) c -= 0x800;  // no surrogate code points
       if (c < 0x10000) {
@@ -145,8 +146,16 @@ TEST(PiecewiseUtf8, AgreesWithTheWholeTextConversions) {
   for (int round = 0; round < 3000; ++round) {
     std::string utf8;
     const bool may_be_invalid = round % 3 == 0;
-    for (int i = std::uniform_int_distribution<int>(0, 40)(random); i > 0; --i) {
-      utf8 += pieces[random() % (may_be_invalid ? pieces.size() : valid_pieces)];
+    // Every tenth text long enough for the checks of 64 bytes at a time:
+    // mostly ASCII and two-byte sequences, seldom anything else.
+    const bool long_text = round % 10 == 0;
+    constexpr std::size_t kLatin[] = {0, 1, 2, 3, 4, 5, 6, 7, 13, 14, 15};
+    for (int i = std::uniform_int_distribution<int>(0, long_text ? 400 : 40)(random); i > 0; --i) {
+      if (long_text && random() % 40 != 0) {
+        utf8 += pieces[kLatin[random() % std::size(kLatin)]];
+      } else {
+        utf8 += pieces[random() % (may_be_invalid ? pieces.size() : valid_pieces)];
+      }
     }
     SCOPED_TRACE(testing::PrintToString(utf8));
     std::u16string whole;
