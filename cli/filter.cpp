@@ -1,6 +1,7 @@
 #include "cli/filter.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -275,6 +276,14 @@ Cutting cut(const std::vector<CheckedInput>& inputs, std::size_t piece_bytes) {
 template <class T>
 class Scratch {
  public:
+  Scratch() = default;
+  Scratch(Scratch&& other) noexcept : data_(std::move(other.data_)), size_(std::exchange(other.size_, 0)) {}
+  Scratch& operator=(Scratch&& other) noexcept {
+    data_ = std::move(other.data_);
+    size_ = std::exchange(other.size_, 0);
+    return *this;
+  }
+
   T* room(std::size_t size) {
     if (size > size_) {
       data_.reset();  // the old block goes before the new one comes
@@ -298,15 +307,16 @@ struct Settings {
   std::uint64_t first_line = 1;
 };
 
-// Decodes (line breaks to CR LF), scrambles, encodes (CR LF back to LF) and
-// writes the text's lines of work, spread over `workers` threads: line k
-// goes to worker k % workers. A text cut after a line break scrambles as its
-// parts do apart, so each worker has a generator of its own and skips the
-// draws of the lines in between; a line of one piece counts its draws before
-// it scrambles, so that the next worker can go on at once, a longer one
-// after. Per line, the records need no draws of others, only their numbers:
-// a worker counts the line breaks of its line of work instead. The workers
-// write their lines in turn; the first error stops all.
+// Scrambles and writes the text's lines of work, spread over `workers`
+// threads: each takes the next line not yet taken. A text cut after a line
+// break scrambles as its parts do apart, so each worker has a generator of
+// its own and skips the draws of the lines others did; a line of one piece
+// knows its draws before it draws (from its layout on the UTF-8 road, from
+// a count on the UTF-16 road), so that the workers after it can go on at
+// once, a longer one after. Per line, the records need no draws of others,
+// only their numbers: a worker counts the line breaks of its line of work
+// instead. The lines are written in turn, a line of the UTF-8 road done
+// early by the worker whose turn comes before it; the first error stops all.
 class Pipeline {
  public:
   // `prepared` holds 0 for the lines of work the UTF-8 road does not take;
@@ -319,12 +329,12 @@ class Pipeline {
   void run(unsigned workers) {
     std::vector<std::thread> threads;
     try {
-      for (unsigned w = 1; w < workers; ++w) threads.emplace_back(&Pipeline::work, this, w, workers);
+      for (unsigned w = 1; w < workers; ++w) threads.emplace_back(&Pipeline::work, this);
     } catch (const std::system_error&) {  // no (second) thread to be had
       if (threads.empty()) workers = 1;
       else fail(std::current_exception());
     }
-    work(0, workers);
+    work();
     for (std::thread& thread : threads) thread.join();
     if (error_) std::rethrow_exception(error_);
     if (!written_anything_) write_or_fail(io_, {});
@@ -358,23 +368,28 @@ class Pipeline {
     std::uint64_t laid_out = 0;    // the draws of the line of work laid out in `utf8`
   };
 
-  void work(unsigned first_line, unsigned workers) {
+  // Takes the next line of work, again and again: a worker on a busier
+  // processor takes fewer.
+  void work() {
     try {
       Stage stage(settings_);
-      for (std::size_t line = first_line; line < draws_.size(); line += workers) {
+      std::size_t next = 0;  // the first line whose draws (per line: records) the stage has not passed
+      for (;;) {
+        const std::size_t line = next_line_.fetch_add(1);
+        if (line >= draws_.size()) break;
         if (utf8_lines_[line] != 0 && !settings_.per_line) lay_out(line, stage);
         // Up to the draws (per line: the records) of the lines before this
         // one that others do.
-        for (std::size_t other = line - std::min<std::size_t>(line, workers - 1); other < line; ++other) {
-          if (other % workers == first_line) continue;
+        for (; next < line; ++next) {
           if (settings_.per_line) {
-            stage.record += wait_for_draws(other);
+            stage.record += wait_for_draws(next);
           } else {
-            stage.random.discard(wait_for_draws(other));
+            stage.random.discard(wait_for_draws(next));
           }
         }
         if (settings_.per_line) start_record(stage);
         do_line(line, stage);
+        next = line + 1;
       }
     } catch (const Stopped&) {
     } catch (...) {
@@ -386,7 +401,9 @@ class Pipeline {
     const std::size_t begin = line == 0 ? 0 : cutting_.line_ends[line - 1], end = cutting_.line_ends[line];
     if (utf8_lines_[line] != 0) {
       scramble_utf8_line(line, cutting_.pieces[begin], stage);
-    } else if (end - begin == 1 && settings_.per_line) {  // the records of one piece
+      return;  // its turn ends as it is written
+    }
+    if (end - begin == 1 && settings_.per_line) {  // the records of one piece
       decode(begin, false, stage);
       const std::string_view piece = cutting_.pieces[begin];
       publish_draws(line, static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n')));
@@ -461,8 +478,30 @@ class Pipeline {
     }
     stage.encoded = std::string_view(begin, static_cast<std::size_t>(end - begin));
     stage.bad_unit = kNone;
-    wait_for_turn(line);
+    hand_over(line, stage);
+  }
+
+  // A finished line of work of the UTF-8 road: written at once in its
+  // turn; before it, set aside with its buffer (the stage takes a spare
+  // one) for the worker whose turn comes before it to write, so that this
+  // worker goes on at once, unless kHeldAtMost lines wait so already.
+  void hand_over(std::size_t line, Stage& stage) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (lines_written_ != line && held_.size() < kHeldAtMost && !error_) {
+        held_.push_back(Held{line, std::move(stage.encode_room), stage.encoded});
+        stage.encode_room = Scratch<char>();
+        if (!spare_.empty()) {
+          stage.encode_room = std::move(spare_.back());
+          spare_.pop_back();
+        }
+        return;
+      }
+      changed_.wait(lock, [&] { return lines_written_ == line || error_; });
+      if (error_) throw Stopped();
+    }
     write(stage);
+    end_turn();
   }
 
   // Per line: the generator of record number stage.record.
@@ -559,11 +598,28 @@ class Pipeline {
     if (error_) throw Stopped();
   }
 
+  // Ends the turn of the line just written; the turn holder then writes
+  // the lines set aside that come next.
   void end_turn() {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++lines_written_;
+    for (;;) {
+      const auto next = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.line == lines_written_; });
+      if (next == held_.end()) break;
+      Held held = std::move(*next);
+      held_.erase(next);
+      lock.unlock();
+      changed_.notify_all();
+      sent_bytes_ += held.encoded.size();
+      if (!held.encoded.empty()) {
+        write_or_fail(io_, held.encoded);
+        written_anything_ = true;
+      }
+      lock.lock();
+      spare_.push_back(std::move(held.room));
       ++lines_written_;
     }
+    lock.unlock();
     changed_.notify_all();
   }
 
@@ -584,6 +640,17 @@ class Pipeline {
   std::vector<std::uint64_t> draws_;  // per line of work: its draws (per line: line breaks) + 1, or 0 while not known
   std::size_t lines_written_ = 0;
   std::exception_ptr error_;
+  std::atomic<std::size_t> next_line_{0};  // the next line of work for a worker to take
+  // Lines of work of the UTF-8 road done before their turn, and buffers
+  // free for the next ones.
+  struct Held {
+    std::size_t line;
+    Scratch<char> room;
+    std::string_view encoded;  // in room
+  };
+  static constexpr std::size_t kHeldAtMost = 4;
+  std::vector<Held> held_;
+  std::vector<Scratch<char>> spare_;
   // Used only by the worker that has the turn:
   std::size_t sent_bytes_ = 0;  // bytes of the result written so far
   bool written_anything_ = false;
