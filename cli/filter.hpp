@@ -73,7 +73,7 @@ class Io {
 // in pieces of about kPieceBytes input bytes.
 int run_filter(std::span<const std::string_view> args, Io& io);
 
-inline constexpr std::size_t kPieceBytes = std::size_t{1} << 17;
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
 
 // A number as the messages write it, with a point every three digits.
 //   with_separators(1234567) == "1.234.567"
