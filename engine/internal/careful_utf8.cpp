@@ -775,7 +775,7 @@ class LayoutHandler : public TokenHandler<LayoutHandler> {
       if (held.runs) {
         note_runs(held.at, held.letters, held.continuations);
       } else {
-        word(Word{held.at, held.letters, held.continuations});
+        word(Word{held.at, static_cast<std::size_t>(held.letters), static_cast<std::size_t>(held.continuations)});
       }
     }
     pending_count_ = 0;
