@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/internal/careful_utf8.hpp"
+#include "engine/internal/classic_layout.hpp"
+#include "engine/internal/deferred_shuffles.hpp"
 #include "engine/utf8_scramble.hpp"
 #include "tests/support/utf8_road_check.hpp"
 
@@ -26,6 +28,30 @@ TEST(Utf8Road, HeaderExamples) {
   EXPECT_FALSE(scrambler.takes("a\r\n"));
   EXPECT_EQ(scrambler.count_draws("Hallo Welt\n"), 5u);
   EXPECT_EQ(utf8_road_mismatch("Hallo Welt\nTsch\xC3\xBCss", 5489), "");
+
+  // The two steps, and the layouts and the word lists beneath them.
+  char two_steps[textquirl::Utf8Scrambler::room(11)];
+  EXPECT_EQ(scrambler.lay_out("Hallo Welt\n", two_steps), 5u);
+  textquirl::DefaultRandom fresh;
+  EXPECT_EQ(std::string_view(two_steps, scrambler.shuffle(fresh)), "Hlalo Wlet \n");
+  textquirl::internal::ClassicLayout layout;
+  bool space = false;
+  char laid_out[textquirl::Utf8Scrambler::room(12)];
+  ASSERT_TRUE(layout.lay_out("Hallo  Welt\n", laid_out, space));
+  EXPECT_EQ(layout.draws(), 5u);
+  textquirl::DefaultRandom again;
+  EXPECT_EQ(std::string_view(laid_out, layout.shuffle(again)), "Hlalo Wlet \n");
+  textquirl::internal::DeferredShuffles shuffles;
+  char welt[textquirl::Utf8Scrambler::room(4)] = "Welt";
+  shuffles.start(reinterpret_cast<const std::uint8_t*>("Welt"), 4, welt);
+  shuffles.note(0, 4, 0, 0, ~std::uint64_t{0});
+  EXPECT_EQ(shuffles.draws(), 2u);
+  textquirl::DefaultRandom once_more;
+  shuffles.shuffle(once_more);
+  EXPECT_EQ(std::string_view(welt, 4), "Wlet");
+  char careful[textquirl::Utf8Scrambler::room(16)];
+  EXPECT_TRUE(textquirl::internal::careful_lay_out_utf8("\xE2\x80\x9EHallo\xE2\x80\x9C 2024\n", careful, shuffles));
+  EXPECT_EQ(shuffles.draws(), 3u);
 }
 
 // Letters of one to four bytes, the marks, spaces, line breaks, characters
