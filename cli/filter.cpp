@@ -490,7 +490,6 @@ class Pipeline {
       std::unique_lock<std::mutex> lock(mutex_);
       if (lines_written_ != line && held_.size() < kHeldAtMost && !error_) {
         held_.push_back(Held{line, std::move(stage.encode_room), stage.encoded});
-        stage.encode_room = Scratch<char>();
         if (!spare_.empty()) {
           stage.encode_room = std::move(spare_.back());
           spare_.pop_back();
@@ -571,9 +570,14 @@ class Pipeline {
                     std::to_string(sent_bytes_ + stage.encoded.size()) +
                     " eine ungepaarte UTF-16-Surrogathälfte; die Ausgabe bricht dort ab.");
     }
-    sent_bytes_ += stage.encoded.size();
-    if (stage.encoded.empty()) return;
-    write_or_fail(io_, stage.encoded);
+    write_bytes(stage.encoded);
+  }
+
+  // Writes part of the result; the caller has the turn.
+  void write_bytes(std::string_view bytes) {
+    sent_bytes_ += bytes.size();
+    if (bytes.empty()) return;
+    write_or_fail(io_, bytes);
     written_anything_ = true;
   }
 
@@ -610,11 +614,7 @@ class Pipeline {
       held_.erase(next);
       lock.unlock();
       changed_.notify_all();
-      sent_bytes_ += held.encoded.size();
-      if (!held.encoded.empty()) {
-        write_or_fail(io_, held.encoded);
-        written_anything_ = true;
-      }
+      write_bytes(held.encoded);
       lock.lock();
       spare_.push_back(std::move(held.room));
       ++lines_written_;
